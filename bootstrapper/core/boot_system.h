@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace stackboot {
+
+// Platform answers the bootstrapper relies on. Each operation is one Windows call or a small
+// fixed group of them; the logic that decides anything lives in the core, not behind this
+// interface, so that it can be tested against a simulated system.
+
+struct OsVersion {
+  std::uint32_t platformId = 0;
+  std::uint32_t major = 0;
+  std::uint32_t minor = 0;
+};
+
+// What the quiet switch needs of the split process command line: the argument count (program
+// name included) and the first two code units of the second argument (zeros past its end).
+struct SplitArguments {
+  int count = 0;
+  char16_t secondArgumentHead[2] = {};
+};
+
+struct ProcessOutcome {
+  bool started = false;
+  // The child's exit code when started, else the system error code of the failed start.
+  std::uint32_t code = 0;
+};
+
+inline constexpr std::size_t kMaxPath = 260;  // MAX_PATH, terminator included
+
+class BootSystem {
+ public:
+  virtual ~BootSystem() = default;
+
+  // --- diagnostic log
+  // The common program files folder as this 32-bit process sees it; false if unavailable.
+  virtual bool GetCommonProgramFilesFolder(char16_t* folder, std::size_t capacity) = 0;
+  // Creates the folder; an existing folder or a failure is not reported.
+  virtual void CreateFolder(const char16_t* path) = 0;
+  // Opens the log file for appending (created when missing), shared for reading and writing
+  // but not deleting. At most one log file is open at a time.
+  virtual bool OpenLogFile(const char16_t* path) = 0;
+  // Hands the bytes to the system in one write at the end of the open log file.
+  virtual bool AppendToLogFile(const std::uint8_t* bytes, std::size_t count) = 0;
+  virtual void CloseLogFile() = 0;
+  // Whether a directory entry matches the path.
+  virtual bool FindFile(const char16_t* path) = 0;
+  virtual void OutputDebugText(const char16_t* text) = 0;
+  // The local time in the invariant locale's default time format; returns its length, 0 when
+  // the formatting failed.
+  virtual std::size_t FormatLocalTime(char16_t* out, std::size_t capacity) = 0;
+
+  // --- OS classification
+  // The version query with a record of the given size in bytes; false when it fails.
+  virtual bool QueryVersion(std::uint32_t recordSize, OsVersion& version) = 0;
+  virtual int GetServerR2Metric() = 0;
+  // The processor architecture from GetNativeSystemInfo; false when kernel32 lacks it.
+  virtual bool GetNativeSystemArchitecture(std::uint16_t& architecture) = 0;
+  virtual std::uint16_t GetSystemArchitecture() = 0;
+
+  // --- run sequence
+  virtual bool SplitCommandLine(SplitArguments& arguments) = 0;
+  virtual bool IsExistingPath(const char16_t* path) = 0;
+  // Heap memory for `count` UTF-16 units, or null.
+  virtual char16_t* AllocateText(std::size_t count) = 0;
+  virtual void FreeText(char16_t* text) = 0;
+  // The folder of the running program file without a trailing backslash; false when the module
+  // path is unavailable or did not fit into `capacity`.
+  virtual bool GetProgramFolder(char16_t* folder, std::size_t capacity) = 0;
+  // Starts `applicationName` with the command line unchanged, waits without a time limit.
+  virtual ProcessOutcome RunProcess(const char16_t* applicationName, char16_t* commandLine) = 0;
+};
+
+}  // namespace stackboot

@@ -1,0 +1,95 @@
+#include "diagnostic_log.h"
+
+#include "os_classification.h"
+
+namespace stackboot {
+namespace {
+
+// The file holds single bytes: a code unit up to U+00FF is written as that byte, any other as
+// "?" so that one unconvertible character cannot cost the rest of the run's lines. A line feed
+// is written as carriage return and line feed.
+std::size_t EncodeLogBytes(std::u16string_view line, std::uint8_t* out) {
+  std::size_t count = 0;
+  for (char16_t unit : line) {
+    if (unit == u'\n') out[count++] = '\r';
+    out[count++] = unit <= 0xFF ? static_cast<std::uint8_t>(unit) : std::uint8_t{'?'};
+  }
+  return count;
+}
+
+}  // namespace
+
+void BuildLogFilePath(BootSystem& system, PathText& path) {
+  path.Clear();
+  // A missing folder leaves the path rooted at the current drive, which is then used as is.
+  if (system.GetCommonProgramFilesFolder(path.Data(), PathText::kCapacity)) {
+    path.SyncAfterExternalWrite();
+  } else {
+    path.Clear();
+  }
+  path.Append(u"\\Vantrel");
+  system.CreateFolder(path.CStr());
+  path.Append(u"\\");
+  path.Append(u"UARTDriver.txt");
+}
+
+void DiagnosticLog::OpenLogFile() {
+  PathText path;
+  BuildLogFilePath(system_, path);
+  fileOpen_ = system_.OpenLogFile(path.CStr());
+}
+
+void DiagnosticLog::CloseLogFile() {
+  if (!fileOpen_) return;
+  system_.CloseLogFile();
+  fileOpen_ = false;
+}
+
+void DiagnosticLog::WriteFormatted(const char16_t* format, std::span<const FormatArg> args) {
+  const std::u16string_view formatText = ViewOf(format);
+  if (formatText.size() > kMaxLogFormatLength) return;
+  FormatMessageText(message_.Data(), LogMessage::kCapacity, formatText, args);
+  message_.SyncAfterExternalWrite();
+  system_.OutputDebugText(message_.CStr());
+  AppendLogLine();
+}
+
+void DiagnosticLog::WriteLogText(const char16_t* text) {
+  const std::u16string_view messageText = ViewOf(text);
+  if (messageText.size() > kMaxLogFormatLength) return;
+  message_.Assign(messageText);
+  system_.OutputDebugText(message_.CStr());
+  AppendLogLine();
+}
+
+void DiagnosticLog::AppendLogLine() {
+  BoundedText<kLogLineCapacity> line;
+  const std::size_t stampLength = system_.FormatLocalTime(line.Data(), kLogLineCapacity);
+  if (stampLength == 0) {
+    line.Clear();
+  } else {
+    line.SyncAfterExternalWrite();
+  }
+  line.Append(u":   ");
+  line.Append(message_.View());
+  if (!fileOpen_) return;
+
+  // Each unit takes at most two bytes, plus the closing carriage return and line feed.
+  std::uint8_t bytes[2 * kLogLineCapacity + 2];
+  std::size_t count = EncodeLogBytes(line.View(), bytes);
+  count += EncodeLogBytes(u"\n", bytes + count);
+  system_.AppendToLogFile(bytes, count);
+}
+
+int PrepareRun(BootSystem& system, DiagnosticLog& log) {
+  PathText path;
+  BuildLogFilePath(system, path);
+  log.WriteLog(u"Log file (%s)", path.CStr());
+  if (system.FindFile(path.CStr())) {
+    // The file holds the lines of earlier runs: it is reported, never deleted.
+    log.WriteLog(u"Log file exist.(%s)", path.CStr());
+  }
+  return DetectOSType(system, log);
+}
+
+}  // namespace stackboot

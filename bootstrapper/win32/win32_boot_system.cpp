@@ -1,0 +1,168 @@
+#include "win32_boot_system.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+namespace stackboot::win32 {
+namespace {
+
+struct FindHandleTraits {
+  using Value = HANDLE;
+  static Value Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Release(Value handle) { FindClose(handle); }
+};
+
+struct LocalMemoryTraits {
+  using Value = LPWSTR*;
+  static Value Invalid() { return nullptr; }
+  static void Release(Value memory) { LocalFree(memory); }
+};
+
+struct KernelHandleTraits {
+  using Value = HANDLE;
+  static Value Invalid() { return nullptr; }
+  static void Release(Value handle) { CloseHandle(handle); }
+};
+using UniqueKernelHandle = UniqueResource<KernelHandleTraits>;
+
+DWORD ClampToDword(std::size_t count) {
+  return count > MAXDWORD ? MAXDWORD : static_cast<DWORD>(count);
+}
+
+}  // namespace
+
+bool Win32BootSystem::GetCommonProgramFilesFolder(char16_t* folder, std::size_t capacity) {
+  if (capacity < MAX_PATH) return false;
+  return SHGetSpecialFolderPathW(nullptr, Wide(folder), CSIDL_PROGRAM_FILES_COMMON, FALSE) != FALSE;
+}
+
+void Win32BootSystem::CreateFolder(const char16_t* path) { CreateDirectoryW(Wide(path), nullptr); }
+
+bool Win32BootSystem::OpenLogFile(const char16_t* path) {
+  // Append-only access: every write lands at the end of the file, after other runs' lines.
+  // Readers and writers may share the file; nobody may delete it while it is open.
+  logFile_.Reset(CreateFileW(Wide(path), FILE_APPEND_DATA | SYNCHRONIZE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  return logFile_.IsValid();
+}
+
+bool Win32BootSystem::AppendToLogFile(const std::uint8_t* bytes, std::size_t count) {
+  while (count > 0) {
+    DWORD written = 0;
+    if (!WriteFile(logFile_.Get(), bytes, ClampToDword(count), &written, nullptr) || written == 0) {
+      return false;
+    }
+    bytes += written;
+    count -= written;
+  }
+  return true;
+}
+
+void Win32BootSystem::CloseLogFile() { logFile_.Reset(); }
+
+bool Win32BootSystem::FindFile(const char16_t* path) {
+  WIN32_FIND_DATAW data;
+  const UniqueResource<FindHandleTraits> search(FindFirstFileW(Wide(path), &data));
+  return search.IsValid();
+}
+
+void Win32BootSystem::OutputDebugText(const char16_t* text) { OutputDebugStringW(Wide(text)); }
+
+std::size_t Win32BootSystem::FormatLocalTime(char16_t* out, std::size_t capacity) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  const int written = GetTimeFormatW(LOCALE_INVARIANT, LOCALE_USE_CP_ACP, &now, nullptr, Wide(out),
+                                     capacity > INT_MAX ? INT_MAX : static_cast<int>(capacity));
+  return written > 0 ? static_cast<std::size_t>(written - 1) : 0;
+}
+
+bool Win32BootSystem::QueryVersion(std::uint32_t recordSize, OsVersion& version) {
+  OSVERSIONINFOEXW record;
+  ZeroMemory(&record, sizeof(record));
+  record.dwOSVersionInfoSize = recordSize;
+  if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&record))) return false;
+  version.platformId = record.dwPlatformId;
+  version.major = record.dwMajorVersion;
+  version.minor = record.dwMinorVersion;
+  return true;
+}
+
+int Win32BootSystem::GetServerR2Metric() { return GetSystemMetrics(SM_SERVERR2); }
+
+bool Win32BootSystem::GetNativeSystemArchitecture(std::uint16_t& architecture) {
+  using GetNativeSystemInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
+  const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  if (kernel == nullptr) return false;
+  const auto getNativeSystemInfo = reinterpret_cast<GetNativeSystemInfoFn>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "GetNativeSystemInfo")));
+  if (getNativeSystemInfo == nullptr) return false;
+  SYSTEM_INFO info;
+  ZeroMemory(&info, sizeof(info));
+  getNativeSystemInfo(&info);
+  architecture = info.wProcessorArchitecture;
+  return true;
+}
+
+std::uint16_t Win32BootSystem::GetSystemArchitecture() {
+  SYSTEM_INFO info;
+  ZeroMemory(&info, sizeof(info));
+  GetSystemInfo(&info);
+  return info.wProcessorArchitecture;
+}
+
+bool Win32BootSystem::SplitCommandLine(SplitArguments& arguments) {
+  int count = 0;
+  const UniqueResource<LocalMemoryTraits> vector(CommandLineToArgvW(GetCommandLineW(), &count));
+  if (!vector.IsValid()) return false;
+  arguments.count = count;
+  if (count >= 2) {
+    const wchar_t* second = vector.Get()[1];
+    arguments.secondArgumentHead[0] = static_cast<char16_t>(second[0]);
+    arguments.secondArgumentHead[1] = second[0] != L'\0' ? static_cast<char16_t>(second[1]) : u'\0';
+  }
+  return true;
+}
+
+bool Win32BootSystem::IsExistingPath(const char16_t* path) {
+  return PathFileExistsW(Wide(path)) != FALSE;
+}
+
+char16_t* Win32BootSystem::AllocateText(std::size_t count) {
+  return static_cast<char16_t*>(HeapAlloc(GetProcessHeap(), 0, count * sizeof(char16_t)));
+}
+
+void Win32BootSystem::FreeText(char16_t* text) { HeapFree(GetProcessHeap(), 0, text); }
+
+bool Win32BootSystem::GetProgramFolder(char16_t* folder, std::size_t capacity) {
+  const DWORD size = ClampToDword(capacity);
+  const DWORD length = GetModuleFileNameW(nullptr, Wide(folder), size);
+  // A path that filled the buffer may have been cut: a launcher beside a cut path is not ours.
+  if (length == 0 || length >= size) {
+    folder[0] = u'\0';
+    return false;
+  }
+  PathRemoveFileSpecW(Wide(folder));
+  return true;
+}
+
+ProcessOutcome Win32BootSystem::RunProcess(const char16_t* applicationName, char16_t* commandLine) {
+  STARTUPINFOW startup;
+  ZeroMemory(&startup, sizeof(startup));
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process;
+  ZeroMemory(&process, sizeof(process));
+  if (!CreateProcessW(Wide(applicationName), Wide(commandLine), nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &process)) {
+    return {false, GetLastError()};
+  }
+  const UniqueKernelHandle processHandle(process.hProcess);
+  const UniqueKernelHandle threadHandle(process.hThread);
+  WaitForSingleObject(processHandle.Get(), INFINITE);
+  DWORD exitCode = 0;
+  if (!GetExitCodeProcess(processHandle.Get(), &exitCode)) return {true, GetLastError()};
+  return {true, exitCode};
+}
+
+}  // namespace stackboot::win32

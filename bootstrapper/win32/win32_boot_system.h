@@ -1,0 +1,50 @@
+#pragma once
+
+#include <windows.h>
+
+#include "boot_system.h"
+#include "unique_resource.h"
+
+namespace stackboot::win32 {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows text is UTF-16");
+
+inline const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+inline wchar_t* Wide(char16_t* text) { return reinterpret_cast<wchar_t*>(text); }
+
+struct HandleTraits {
+  using Value = HANDLE;
+  static Value Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Release(Value handle) { CloseHandle(handle); }
+};
+using UniqueFileHandle = UniqueResource<HandleTraits>;
+
+// The bootstrapper's view of Windows: one platform call, or a small fixed group, per operation.
+class Win32BootSystem final : public BootSystem {
+ public:
+  bool GetCommonProgramFilesFolder(char16_t* folder, std::size_t capacity) override;
+  void CreateFolder(const char16_t* path) override;
+  bool OpenLogFile(const char16_t* path) override;
+  bool AppendToLogFile(const std::uint8_t* bytes, std::size_t count) override;
+  void CloseLogFile() override;
+  bool FindFile(const char16_t* path) override;
+  void OutputDebugText(const char16_t* text) override;
+  std::size_t FormatLocalTime(char16_t* out, std::size_t capacity) override;
+
+  bool QueryVersion(std::uint32_t recordSize, OsVersion& version) override;
+  int GetServerR2Metric() override;
+  bool GetNativeSystemArchitecture(std::uint16_t& architecture) override;
+  std::uint16_t GetSystemArchitecture() override;
+
+  bool SplitCommandLine(SplitArguments& arguments) override;
+  bool IsExistingPath(const char16_t* path) override;
+  char16_t* AllocateText(std::size_t count) override;
+  void FreeText(char16_t* text) override;
+  bool GetProgramFolder(char16_t* folder, std::size_t capacity) override;
+  ProcessOutcome RunProcess(const char16_t* applicationName, char16_t* commandLine) override;
+
+ private:
+  UniqueFileHandle logFile_;
+};
+
+}  // namespace stackboot::win32
