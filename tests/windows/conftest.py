@@ -5,7 +5,9 @@ fixtures keep a wineserver running for the session and stop it at the end.
 """
 import os
 import pathlib
+import shutil
 import subprocess
+import tempfile
 
 import pytest
 
@@ -33,12 +35,22 @@ class Wine:
         return "Z:" + str(pathlib.Path(path).resolve()).replace("/", "\\")
 
     def run(self, args, *, env=None, timeout=120, cwd=None, input=None):
-        """Runs a Windows program; returns the CompletedProcess (bytes output)."""
+        """Runs a Windows program; returns the CompletedProcess (bytes output).
+
+        Output goes through files, not pipes: Wine's background processes (services, explorer)
+        inherit the handles and would keep a pipe open long after the program has ended.
+        """
         merged = dict(self.env)
         if env:
             merged.update(env)
-        return subprocess.run([WINE64, *map(str, args)], env=merged, cwd=cwd, timeout=timeout,
-                              input=input, capture_output=True)
+        command = [WINE64, *map(str, args)]
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            completed = subprocess.run(command, env=merged, cwd=cwd, timeout=timeout,
+                                       input=input, stdout=out, stderr=err)
+            out.seek(0)
+            err.seek(0)
+            return subprocess.CompletedProcess(command, completed.returncode, out.read(),
+                                               err.read())
 
     def popen(self, args, *, env=None, **kwargs):
         merged = dict(self.env)
@@ -50,8 +62,20 @@ class Wine:
         subprocess.run(["wineserver", *flags], env=self.env, check=True, timeout=120)
 
 
+def has_dac_override():
+    with open("/proc/self/status") as status:
+        for line in status:
+            if line.startswith("CapEff:"):
+                return bool(int(line.split()[1], 16) & (1 << 1))
+    return False
+
+
 @pytest.fixture(scope="session")
 def wine():
+    # Wine keeps a file's read-only attribute in its Unix permission bits, which root ignores
+    # unless it runs without CAP_DAC_OVERRIDE (scripts/run-windows-tests.sh drops it).
+    if has_dac_override():
+        pytest.fail("run the Windows tests through scripts/run-windows-tests.sh")
     w = Wine()
     # A resident wineserver makes every program start far cheaper.
     w.server("-p")
@@ -67,3 +91,81 @@ def win_i686():
 @pytest.fixture(scope="session")
 def win_x64():
     return BUILD_ROOT / "win-x64"
+
+
+LOG_RELATIVE = pathlib.PurePosixPath("Program Files (x86)/Common Files/Vantrel/UARTDriver.txt")
+LOG_WINDOWS = "C:\\Program Files (x86)\\Common Files\\Vantrel\\UARTDriver.txt"
+
+
+def parse_log(data):
+    """Splits the log's bytes into (time stamp or None, message text) per line.
+
+    The file holds single bytes (code page 1252 is a superset of what we check), lines end in
+    CR LF, and a line without a time stamp is the rest of a message that held a line feed.
+    """
+    assert data.endswith(b"\r\n") or not data, data[-40:]
+    lines = []
+    for raw in data.split(b"\r\n")[:-1]:
+        text = raw.decode("latin-1")
+        if len(text) >= 12 and text[2] == ":" and text[5] == ":" and text[8:12] == ":   ":
+            lines.append((text[:8], text[12:]))
+        else:
+            lines.append((None, text))
+    return lines
+
+
+class Package:
+    """A folder holding stackboot.exe and a setup launcher of ours that records its command line."""
+
+    def __init__(self, wine, folder, stackboot, launcher, launcher_name="win864.exe"):
+        self.wine = wine
+        self.folder = pathlib.Path(folder)
+        self.folder.mkdir(parents=True, exist_ok=True)
+        self.program = self.folder / "stackboot.exe"
+        shutil.copy(stackboot, self.program)
+        if launcher is not None:
+            shutil.copy(launcher, self.folder / launcher_name)
+        self.record = self.folder.parent / (self.folder.name + "-launcher.txt")
+
+    @property
+    def windows_folder(self):
+        return self.wine.to_windows(self.folder)
+
+    def run(self, *args, env=None, cwd=None, launcher_exit_code=0, timeout=180):
+        merged = {
+            "VANTREL_LAUNCHER_RECORD": self.wine.to_windows(self.record),
+            "VANTREL_LAUNCHER_EXIT_CODE": str(launcher_exit_code),
+        }
+        if env:
+            merged.update(env)
+        return self.wine.run([self.program, *args], env=merged, cwd=cwd or self.folder.parent,
+                             timeout=timeout)
+
+    def launcher_command_lines(self):
+        if not self.record.exists():
+            return []
+        return self.record.read_bytes().decode("utf-8").split("\n")[:-1]
+
+
+@pytest.fixture
+def log_file(wine):
+    """The diagnostic log, removed before the test so that it holds this test's runs only."""
+    path = wine.drive_c / LOG_RELATIVE
+    if path.exists():
+        os.chmod(path, 0o644)
+        path.unlink()
+    yield path
+    if path.exists():
+        os.chmod(path, 0o644)
+
+
+@pytest.fixture
+def make_package(wine, win_i686, win_x64, tmp_path):
+    stackboot = win_i686 / "bootstrapper" / "stackboot.exe"
+    launcher = win_x64 / "tools" / "setup_launcher.exe"
+
+    def make(name="package", launcher_name="win864.exe", with_launcher=True):
+        return Package(wine, tmp_path / name, stackboot, launcher if with_launcher else None,
+                       launcher_name)
+
+    return make
