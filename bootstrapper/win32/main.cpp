@@ -18,7 +18,9 @@ void CloseLogAtExit() { g_log.CloseLogFile(); }
 // Opens the log before the entry runs, so that every line of the run reaches the file.
 const bool g_logOpened = [] {
   g_log.OpenLogFile();
-  std::atexit(CloseLogAtExit);
+  // Should registration fail, the system still closes the file at exit, and every line has
+  // already been written.
+  static_cast<void>(std::atexit(CloseLogAtExit));
   return true;
 }();
 

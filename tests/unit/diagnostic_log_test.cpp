@@ -12,7 +12,6 @@ namespace {
 
 using testing::FakeBootSystem;
 using testing::Narrow;
-using testing::Widen;
 
 constexpr char16_t kLogPath[] = u"C:\\Program Files (x86)\\Common Files\\Vantrel\\UARTDriver.txt";
 
