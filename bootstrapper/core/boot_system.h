@@ -22,6 +22,13 @@ struct SplitArguments {
   char16_t secondArgumentHead[2] = {};
 };
 
+// One entry of a process snapshot.
+struct ProcessEntry {
+  std::uint32_t processId = 0;
+  std::uint32_t parentProcessId = 0;
+  char16_t exeFile[260] = {};  // the executable's file name, as the snapshot gives it
+};
+
 struct ProcessOutcome {
   bool started = false;
   // The child's exit code when started, else the system error code of the failed start.
@@ -71,6 +78,37 @@ class BootSystem {
   virtual bool GetProgramFolder(char16_t* folder, std::size_t capacity) = 0;
   // Starts `applicationName` with the command line unchanged, waits without a time limit.
   virtual ProcessOutcome RunProcess(const char16_t* applicationName, char16_t* commandLine) = 0;
+
+  // --- answer file (profile reader)
+  // The value of one key (the default when the key is absent), cut to capacity - 1 units and
+  // terminated; returns the number of units copied.
+  virtual std::size_t ReadProfileValue(const char16_t* section, const char16_t* key,
+                                       const char16_t* defaultText, char16_t* out,
+                                       std::size_t capacity, const char16_t* file) = 0;
+  // The key names of a section in file order, each terminated, the list ended by one more
+  // terminator, cut to fit; returns the number of units copied, 0 for no keys.
+  virtual std::size_t ReadProfileKeyNames(const char16_t* section, char16_t* out,
+                                          std::size_t capacity, const char16_t* file) = 0;
+
+  // --- launching program
+  // A snapshot of all processes, walked with FirstProcess/NextProcess; one at a time.
+  virtual bool OpenProcessSnapshot() = 0;
+  virtual bool FirstProcess(ProcessEntry& entry) = 0;
+  virtual bool NextProcess(ProcessEntry& entry) = 0;
+  virtual void CloseProcessSnapshot() = 0;
+  virtual std::uint32_t GetCurrentProcessId() = 0;
+  // Opens a process for querying its main module; one at a time.
+  virtual bool OpenProcessForQuery(std::uint32_t processId) = 0;
+  virtual void CloseProcess() = 0;
+  // Loads the process-status library from the system folder and finds its module-path reader.
+  virtual bool LoadProcessStatusLibrary() = 0;
+  virtual bool FindModulePathReader() = 0;
+  virtual void FreeProcessStatusLibrary() = 0;
+  // The path of the opened process's main executable; the result is not reported.
+  virtual void ReadProcessImagePath(char16_t* out, std::size_t capacity) = 0;
+  // Cuts the last element off a path in place (a drive root keeps its backslash); false when
+  // nothing was removed.
+  virtual bool RemoveFileSpec(char16_t* path) = 0;
 };
 
 }  // namespace stackboot

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <tlhelp32.h>
 
 namespace stackboot::win32 {
 namespace {
@@ -28,6 +29,15 @@ using UniqueKernelHandle = UniqueResource<KernelHandleTraits>;
 
 DWORD ClampToDword(std::size_t count) {
   return count > MAXDWORD ? MAXDWORD : static_cast<DWORD>(count);
+}
+
+bool CopyProcessEntry(const PROCESSENTRY32W& record, ProcessEntry& entry) {
+  entry.processId = record.th32ProcessID;
+  entry.parentProcessId = record.th32ParentProcessID;
+  static_assert(sizeof(entry.exeFile) == sizeof(record.szExeFile));
+  for (std::size_t i = 0; i < MAX_PATH; ++i) entry.exeFile[i] = record.szExeFile[i];
+  entry.exeFile[MAX_PATH - 1] = u'\0';
+  return true;
 }
 
 }  // namespace
@@ -164,5 +174,71 @@ ProcessOutcome Win32BootSystem::RunProcess(const char16_t* applicationName, char
   if (!GetExitCodeProcess(processHandle.Get(), &exitCode)) return {true, GetLastError()};
   return {true, exitCode};
 }
+
+std::size_t Win32BootSystem::ReadProfileValue(const char16_t* section, const char16_t* key,
+                                              const char16_t* defaultText, char16_t* out,
+                                              std::size_t capacity, const char16_t* file) {
+  return GetPrivateProfileStringW(Wide(section), Wide(key), Wide(defaultText), Wide(out),
+                                  ClampToDword(capacity), Wide(file));
+}
+
+std::size_t Win32BootSystem::ReadProfileKeyNames(const char16_t* section, char16_t* out,
+                                                 std::size_t capacity, const char16_t* file) {
+  return GetPrivateProfileStringW(Wide(section), nullptr, L"", Wide(out), ClampToDword(capacity),
+                                  Wide(file));
+}
+
+bool Win32BootSystem::OpenProcessSnapshot() {
+  processSnapshot_.Reset(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  return processSnapshot_.IsValid();
+}
+
+bool Win32BootSystem::FirstProcess(ProcessEntry& entry) {
+  PROCESSENTRY32W record;
+  ZeroMemory(&record, sizeof(record));
+  record.dwSize = sizeof(record);
+  return Process32FirstW(processSnapshot_.Get(), &record) && CopyProcessEntry(record, entry);
+}
+
+bool Win32BootSystem::NextProcess(ProcessEntry& entry) {
+  PROCESSENTRY32W record;
+  ZeroMemory(&record, sizeof(record));
+  record.dwSize = sizeof(record);
+  return Process32NextW(processSnapshot_.Get(), &record) && CopyProcessEntry(record, entry);
+}
+
+void Win32BootSystem::CloseProcessSnapshot() { processSnapshot_.Reset(); }
+
+std::uint32_t Win32BootSystem::GetCurrentProcessId() { return ::GetCurrentProcessId(); }
+
+bool Win32BootSystem::OpenProcessForQuery(std::uint32_t processId) {
+  queriedProcess_.Reset(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
+  return queriedProcess_.IsValid();
+}
+
+void Win32BootSystem::CloseProcess() { queriedProcess_.Reset(); }
+
+bool Win32BootSystem::LoadProcessStatusLibrary() {
+  // Loaded after start-up, so only the system folder may supply it.
+  processStatusLibrary_.Reset(LoadLibraryExW(L"Psapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+  return processStatusLibrary_.IsValid();
+}
+
+bool Win32BootSystem::FindModulePathReader() {
+  modulePathReader_ = reinterpret_cast<ModulePathReader>(
+      reinterpret_cast<void*>(GetProcAddress(processStatusLibrary_.Get(), "GetModuleFileNameExW")));
+  return modulePathReader_ != nullptr;
+}
+
+void Win32BootSystem::FreeProcessStatusLibrary() {
+  modulePathReader_ = nullptr;
+  processStatusLibrary_.Reset();
+}
+
+void Win32BootSystem::ReadProcessImagePath(char16_t* out, std::size_t capacity) {
+  modulePathReader_(queriedProcess_.Get(), nullptr, Wide(out), ClampToDword(capacity));
+}
+
+bool Win32BootSystem::RemoveFileSpec(char16_t* path) { return PathRemoveFileSpecW(Wide(path)); }
 
 }  // namespace stackboot::win32

@@ -43,8 +43,43 @@ class Win32BootSystem final : public BootSystem {
   bool GetProgramFolder(char16_t* folder, std::size_t capacity) override;
   ProcessOutcome RunProcess(const char16_t* applicationName, char16_t* commandLine) override;
 
+  std::size_t ReadProfileValue(const char16_t* section, const char16_t* key,
+                               const char16_t* defaultText, char16_t* out, std::size_t capacity,
+                               const char16_t* file) override;
+  std::size_t ReadProfileKeyNames(const char16_t* section, char16_t* out, std::size_t capacity,
+                                  const char16_t* file) override;
+
+  bool OpenProcessSnapshot() override;
+  bool FirstProcess(ProcessEntry& entry) override;
+  bool NextProcess(ProcessEntry& entry) override;
+  void CloseProcessSnapshot() override;
+  std::uint32_t GetCurrentProcessId() override;
+  bool OpenProcessForQuery(std::uint32_t processId) override;
+  void CloseProcess() override;
+  bool LoadProcessStatusLibrary() override;
+  bool FindModulePathReader() override;
+  void FreeProcessStatusLibrary() override;
+  void ReadProcessImagePath(char16_t* out, std::size_t capacity) override;
+  bool RemoveFileSpec(char16_t* path) override;
+
  private:
+  struct ProcessHandleTraits {
+    using Value = HANDLE;
+    static Value Invalid() { return nullptr; }
+    static void Release(Value handle) { CloseHandle(handle); }
+  };
+  struct LibraryTraits {
+    using Value = HMODULE;
+    static Value Invalid() { return nullptr; }
+    static void Release(Value module) { FreeLibrary(module); }
+  };
+  using ModulePathReader = DWORD(WINAPI*)(HANDLE, HMODULE, LPWSTR, DWORD);
+
   UniqueFileHandle logFile_;
+  UniqueFileHandle processSnapshot_;
+  UniqueResource<ProcessHandleTraits> queriedProcess_;
+  UniqueResource<LibraryTraits> processStatusLibrary_;
+  ModulePathReader modulePathReader_ = nullptr;
 };
 
 }  // namespace stackboot::win32

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -36,6 +37,27 @@ class FakeBootSystem : public BootSystem {
   std::optional<std::u16string> programFolder = u"D:\\Setup";
   ProcessOutcome processOutcome{true, 0};
 
+  // The answer file: sections with their keys in file order. The fake matches names exactly.
+  using Section = std::vector<std::pair<std::u16string, std::u16string>>;
+  std::map<std::u16string, Section> profile;
+
+  // The process list of the snapshot, in snapshot order; nullopt: the snapshot cannot be taken.
+  struct Process {
+    std::uint32_t id;
+    std::uint32_t parentId;
+    std::u16string exeFile;
+    std::optional<std::u16string> imagePath;  // nullopt: the process cannot be opened
+  };
+  std::optional<std::vector<Process>> processes =
+      std::vector<Process>{{4, 0, u"System", std::nullopt},
+                           {100, 4, u"explorer.exe", u"C:\\Windows\\explorer.exe"},
+                           {200, 100, u"autorun.exe", u"D:\\Media\\autorun.exe"},
+                           {300, 200, u"stackboot.exe", u"D:\\Setup\\stackboot.exe"}};
+  std::uint32_t currentProcessId = 300;
+  std::set<int> failingFirstProcessCalls;  // 1: the first FirstProcess call fails, 2: the second
+  bool processStatusLibraryLoads = true;
+  bool modulePathReaderFound = true;
+
   // --- records
   std::vector<std::string> journal;
   std::vector<std::u16string> createdFolders;
@@ -46,6 +68,12 @@ class FakeBootSystem : public BootSystem {
   std::vector<std::uint32_t> versionQueries;
   std::vector<StartedProcess> started;
   int liveAllocations = 0;
+  std::vector<std::u16string> profileLookups;  // "section/key" per value read
+  std::vector<std::u16string> profileFiles;    // the file named by each read
+  int liveSnapshots = 0;
+  int liveProcesses = 0;
+  int liveLibraries = 0;
+  std::optional<std::uint32_t> openedProcessId;
 
   std::string LogBytes() const {
     std::string all;
@@ -131,7 +159,107 @@ class FakeBootSystem : public BootSystem {
     return processOutcome;
   }
 
+  std::size_t ReadProfileValue(const char16_t* section, const char16_t* key,
+                               const char16_t* defaultText, char16_t* out, std::size_t capacity,
+                               const char16_t* file) override {
+    profileLookups.push_back(std::u16string(section) + u"/" + key);
+    profileFiles.emplace_back(file);
+    std::u16string value = defaultText;
+    if (const auto found = profile.find(section); found != profile.end()) {
+      for (const auto& [name, text] : found->second) {
+        if (name == key) {
+          value = text;
+          break;
+        }
+      }
+    }
+    value = value.substr(0, capacity - 1);
+    return CopyOut(value, out, capacity) ? value.size() : 0;
+  }
+  std::size_t ReadProfileKeyNames(const char16_t* section, char16_t* out, std::size_t capacity,
+                                  const char16_t* file) override {
+    profileFiles.emplace_back(file);
+    std::u16string list;
+    if (const auto found = profile.find(section); found != profile.end()) {
+      for (const auto& entry : found->second) list += entry.first + u'\0';
+    }
+    if (list.empty()) {
+      out[0] = out[1] = u'\0';
+      return 0;
+    }
+    // A list that does not fit is cut and still ends with two terminators.
+    if (list.size() + 1 > capacity) list = list.substr(0, capacity - 2) + u'\0';
+    list += u'\0';
+    list.copy(out, list.size());
+    return list.size() - 1;
+  }
+
+  bool OpenProcessSnapshot() override {
+    if (!processes) return false;
+    ++liveSnapshots;
+    return true;
+  }
+  bool FirstProcess(ProcessEntry& entry) override {
+    ++firstProcessCalls_;
+    if (failingFirstProcessCalls.count(firstProcessCalls_) != 0 || processes->empty()) {
+      return false;
+    }
+    snapshotIndex_ = 0;
+    return Deliver(entry);
+  }
+  bool NextProcess(ProcessEntry& entry) override {
+    if (snapshotIndex_ + 1 >= processes->size()) return false;
+    ++snapshotIndex_;
+    return Deliver(entry);
+  }
+  void CloseProcessSnapshot() override { --liveSnapshots; }
+  std::uint32_t GetCurrentProcessId() override { return currentProcessId; }
+  bool OpenProcessForQuery(std::uint32_t processId) override {
+    openedProcessId = processId;
+    for (const auto& process : *processes) {
+      if (process.id == processId && process.imagePath) {
+        openedImagePath_ = *process.imagePath;
+        ++liveProcesses;
+        return true;
+      }
+    }
+    return false;
+  }
+  void CloseProcess() override { --liveProcesses; }
+  bool LoadProcessStatusLibrary() override {
+    if (!processStatusLibraryLoads) return false;
+    ++liveLibraries;
+    return true;
+  }
+  bool FindModulePathReader() override { return modulePathReaderFound; }
+  void FreeProcessStatusLibrary() override { --liveLibraries; }
+  void ReadProcessImagePath(char16_t* out, std::size_t capacity) override {
+    CopyOut(openedImagePath_.substr(0, capacity - 1), out, capacity);
+  }
+  // The simplest form of the rule: cut at the last backslash; a drive root keeps its backslash.
+  bool RemoveFileSpec(char16_t* path) override {
+    std::u16string text(path);
+    const auto slash = text.rfind(u'\\');
+    if (text.empty() || slash == std::u16string::npos) return false;
+    const std::size_t keep = (slash == 2 && text[1] == u':') ? 3 : slash;
+    if (keep >= text.size()) return false;
+    path[keep] = u'\0';
+    return true;
+  }
+
  private:
+  bool Deliver(ProcessEntry& entry) const {
+    const Process& process = (*processes)[snapshotIndex_];
+    entry.processId = process.id;
+    entry.parentProcessId = process.parentId;
+    CopyOut(process.exeFile.substr(0, 259), entry.exeFile, 260);
+    return true;
+  }
+
+  int firstProcessCalls_ = 0;
+  std::size_t snapshotIndex_ = 0;
+  std::u16string openedImagePath_;
+
   static bool CopyOut(const std::u16string& text, char16_t* out, std::size_t capacity) {
     if (text.size() + 1 > capacity) return false;
     text.copy(out, text.size());

@@ -68,20 +68,32 @@ class RunStackbootTest : public ::testing::Test {
 TEST_F(RunStackbootTest, StartsTheLauncherBesideTheProgramAndReturnsItsExitCode) {
   system.processOutcome = {true, 1603};
   EXPECT_EQ(Run(), 1603);
+  const std::string launch = "D:\\Setup\\win864.exe  /v\"VTRLAUNCHDIR=\\\"D:\\Media\\\"\"";
   ASSERT_EQ(system.started.size(), 1u);
   EXPECT_EQ(system.started[0].applicationName, u"D:\\Setup\\win864.exe");
-  EXPECT_EQ(system.started[0].commandLine, u"D:\\Setup\\win864.exe ")
-      << "one blank before the (still empty) parameter text";
+  EXPECT_EQ(Narrow(system.started[0].commandLine), launch);
   const std::vector<std::string> expected = {
       "Log file (C:\\Program Files (x86)\\Common Files\\Vantrel\\UARTDriver.txt)",
       "Log file exist.(C:\\Program Files (x86)\\Common Files\\Vantrel\\UARTDriver.txt)",
       "Windows 8 ",
       "\n",
       "PathFile not Exists",
-      "_strFileName D:\\Setup\\win864.exe ",
-      "D:\\Setup\\win864.exe ",
+      "lpCmdLine :",
+      "autorun.exe",
+      "outCommandLine : /v\"VTRLAUNCHDIR=\\\"D:\\Media\\\"\"",
+      "_strFileName " + launch,
+      launch,
   };
   EXPECT_EQ(LoggedMessages(), expected);
+  EXPECT_EQ(system.logWrites.size(), expected.size() - 1) << "the parent's name is debugger-only";
+}
+
+TEST_F(RunStackbootTest, EmptyParameterTextStillFollowsOneBlank) {
+  system.processes.reset();
+  Run();
+  ASSERT_EQ(system.started.size(), 1u);
+  EXPECT_EQ(system.started[0].commandLine, u"D:\\Setup\\win864.exe  ")
+      << "the package path, one blank, and the text of a tail without a launching folder";
 }
 
 TEST_F(RunStackbootTest, ThirtyTwoBitWindows8UsesTheThirtyTwoBitLauncher) {
@@ -94,17 +106,21 @@ TEST_F(RunStackbootTest, ThirtyTwoBitWindows8UsesTheThirtyTwoBitLauncher) {
 TEST_F(RunStackbootTest, QuietRunAppendsTheSilentSwitches) {
   system.split = SplitArguments{2, {u'/', u'q'}};
   Run(u"/q");
+  const std::string setup = "D:\\Setup\\win864.exe /q /v\"VTRLAUNCHDIR=\\\"D:\\Media\\\"\"";
   ASSERT_EQ(system.started.size(), 1u);
-  EXPECT_EQ(system.started[0].commandLine, u"D:\\Setup\\win864.exe  /s /v/qn");
+  EXPECT_EQ(Narrow(system.started[0].commandLine), setup + " /s /v/qn");
   const auto messages = LoggedMessages();
-  EXPECT_EQ(messages.at(messages.size() - 2), "_strFileName D:\\Setup\\win864.exe ");
-  EXPECT_EQ(messages.back(), "D:\\Setup\\win864.exe  /s /v/qn");
+  EXPECT_EQ(messages.at(messages.size() - 2), "_strFileName " + setup);
+  EXPECT_EQ(messages.back(), setup + " /s /v/qn");
 }
 
 TEST_F(RunStackbootTest, ExistingTailIsTakenAsAnAnswerFile) {
   system.existingPaths.insert(u"C:\\answers.ini");
+  system.profile[u"CommonInfo"] = {{u"SilenceInstall", u"1"}};
   Run(u"C:\\answers.ini");
   EXPECT_EQ(LoggedMessages().at(4), "PathFileExists, lpCmdLine is C:\\answers.ini");
+  EXPECT_EQ(system.profileFiles.at(0), u"C:\\answers.ini");
+  EXPECT_EQ(system.started.at(0).commandLine, u"D:\\Setup\\win864.exe /s /v\"/qn \"  /l1033");
 }
 
 TEST_F(RunStackbootTest, FailedStartIsLoggedAndBecomesTheExitCode) {
@@ -156,20 +172,22 @@ INSTANTIATE_TEST_SUITE_P(Table, UnsupportedOs,
                          testing::CaseName());
 
 TEST_F(RunStackbootTest, PercentSignsInTheCommandLineAreLoggedAndRunUnchanged) {
+  system.processes.reset();
   system.programFolder = u"D:\\100%s%d";
-  Run();
-  EXPECT_EQ(LoggedMessages().back(), "D:\\100%s%d\\win864.exe ");
-  EXPECT_EQ(system.started.at(0).commandLine, u"D:\\100%s%d\\win864.exe ");
+  Run(u"%s %d");
+  EXPECT_EQ(LoggedMessages().back(), "D:\\100%s%d\\win864.exe %s %d ");
+  EXPECT_EQ(system.started.at(0).commandLine, u"D:\\100%s%d\\win864.exe %s %d ");
 }
 
 TEST_F(RunStackbootTest, LongestProgramFolderIsNeverCut) {
   const std::u16string folder = u"D:\\" + std::u16string(256, u'f');  // 259 characters
   system.programFolder = folder;
+  system.processes.reset();
   system.split = SplitArguments{2, {u'/', u'Q'}};
   Run(u"/Q");
   ASSERT_EQ(system.started.size(), 1u);
   EXPECT_EQ(system.started[0].applicationName, folder + u"\\win864.exe");
-  EXPECT_EQ(system.started[0].commandLine, folder + u"\\win864.exe  /s /v/qn");
+  EXPECT_EQ(system.started[0].commandLine, folder + u"\\win864.exe /Q  /s /v/qn");
   const auto messages = LoggedMessages();
   EXPECT_EQ(messages.back().substr(0, 13), "_strFileName ")
       << "a final command line over 256 characters is run but not logged";
@@ -183,6 +201,7 @@ TEST_F(RunStackbootTest, UnknownProgramFolderStillNamesTheLauncher) {
 }
 
 TEST_F(RunStackbootTest, LogIsOpenBeforeTheFirstLineOfTheRun) {
+  system.processes.reset();
   Run();
   const auto open = std::find(system.journal.begin(), system.journal.end(), "OpenLogFile");
   const auto split = std::find(system.journal.begin(), system.journal.end(), "SplitCommandLine");

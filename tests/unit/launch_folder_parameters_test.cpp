@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "case_name.h"
+#include "fake_boot_system.h"
+#include "setup_parameters.h"
+
+namespace stackboot {
+namespace {
+
+using testing::FakeBootSystem;
+using testing::Narrow;
+using testing::Widen;
+
+const std::string kMediaProperty = "/v\"VTRLAUNCHDIR=\\\"D:\\Media\\\"\"";
+
+class LaunchFolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override { log.OpenLogFile(); }
+
+  std::u16string Build(const std::u16string& tail) {
+    RunContext run{system, log};
+    std::u16string buffer(kParameterCapacity, u'#');
+    BuildParamsFromCommandLine(run, tail.c_str(), buffer.data());
+    EXPECT_EQ(system.liveSnapshots, 0);
+    EXPECT_EQ(system.liveProcesses, 0);
+    EXPECT_EQ(system.liveLibraries, 0);
+    return buffer.c_str();
+  }
+
+  std::vector<std::string> Lines() const {
+    std::vector<std::string> lines;
+    for (const auto& line : system.debugLines) lines.push_back(Narrow(line));
+    return lines;
+  }
+
+  // Puts a command interpreter (or any program) between the launching program and us.
+  void LaunchThrough(const std::u16string& name) {
+    (*system.processes)[3].parentId = 250;
+    system.processes->push_back({250, 200, name, u"C:\\Windows\\System32\\" + name});
+  }
+
+  FakeBootSystem system;
+  DiagnosticLog log{system};
+};
+
+TEST_F(LaunchFolderTest, EmptyTailGivesABlankAndTheLaunchingFolder) {
+  EXPECT_EQ(Narrow(Build(u"")), " " + kMediaProperty);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"lpCmdLine :", "autorun.exe",
+                                               "outCommandLine : " + kMediaProperty}));
+  EXPECT_EQ(system.logWrites.size(), 2u) << "the parent's name goes to the debugger only";
+  EXPECT_EQ(system.openedProcessId, 200u);
+}
+
+TEST_F(LaunchFolderTest, TailIsCopiedAsReceivedInFrontOfTheProperty) {
+  EXPECT_EQ(Narrow(Build(u"/q  \"a b\" %s ")), "/q  \"a b\" %s  " + kMediaProperty);
+}
+
+struct InterpreterCase {
+  const char* name;
+  std::u16string parentName;
+  bool lookedThrough;
+};
+
+class CommandInterpreter : public LaunchFolderTest,
+                           public ::testing::WithParamInterface<InterpreterCase> {};
+
+TEST_P(CommandInterpreter, IsLookedThroughByItsWholeName) {
+  LaunchThrough(GetParam().parentName);
+  const std::string expected = GetParam().lookedThrough
+                                   ? kMediaProperty
+                                   : "/v\"VTRLAUNCHDIR=\\\"C:\\Windows\\System32\\\"\"";
+  EXPECT_EQ(Narrow(Build(u"/q")), "/q " + expected);
+  EXPECT_EQ(Lines().at(1), Narrow(GetParam().parentName)) << "the parent's own name is sent";
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CommandInterpreter,
+                         ::testing::Values(InterpreterCase{"Lower", u"cmd.exe", true},
+                                           InterpreterCase{"Upper", u"CMD.EXE", true},
+                                           InterpreterCase{"Mixed", u"Cmd.exe", true},
+                                           InterpreterCase{"NoExtension", u"cmd", false},
+                                           InterpreterCase{"Suffix", u"cmd.exe.bak", false},
+                                           InterpreterCase{"Prefix", u"xcmd.exe", false},
+                                           InterpreterCase{"OtherShell", u"powershell.exe", false}),
+                         testing::CaseName());
+
+TEST_F(LaunchFolderTest, OnlyOneInterpreterIsLookedThrough) {
+  (*system.processes)[3].parentId = 260;
+  system.processes->push_back({250, 200, u"cmd.exe", u"C:\\Windows\\System32\\cmd.exe"});
+  system.processes->push_back({260, 250, u"cmd.exe", u"C:\\Windows\\System32\\cmd.exe"});
+  EXPECT_EQ(Narrow(Build(u"")), " /v\"VTRLAUNCHDIR=\\\"C:\\Windows\\System32\\\"\"");
+  EXPECT_EQ(system.openedProcessId, 250u);
+}
+
+TEST_F(LaunchFolderTest, LaunchingProgramInADriveRootKeepsTheRootBackslash) {
+  (*system.processes)[2].imagePath = u"D:\\autorun.exe";
+  EXPECT_EQ(Narrow(Build(u"")), " /v\"VTRLAUNCHDIR=\\\"D:\\\\\"\"");
+}
+
+TEST_F(LaunchFolderTest, ParentThatHasEndedGivesTheTailAndABlank) {
+  system.processes->erase(system.processes->begin() + 2);
+  EXPECT_EQ(Narrow(Build(u"/q")), "/q ");
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"lpCmdLine :/q", "outCommandLine :/q "}));
+  EXPECT_EQ(system.openedProcessId, 200u) << "the parent's id is still tried";
+}
+
+TEST_F(LaunchFolderTest, OwnEntryMissingFromTheSnapshotEndsTheLookup) {
+  system.currentProcessId = 999;
+  EXPECT_EQ(Narrow(Build(u"x")), "x ");
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"lpCmdLine :x"}));
+  EXPECT_FALSE(system.openedProcessId.has_value());
+}
+
+struct FailureCase {
+  const char* name;
+  void (*arrange)(FakeBootSystem&);
+  bool outCommandLineLogged;
+};
+
+class LookupFailure : public LaunchFolderTest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(LookupFailure, LeavesTheTailAndABlank) {
+  GetParam().arrange(system);
+  EXPECT_EQ(Narrow(Build(u"/q")), "/q ");
+  std::vector<std::string> logged;
+  for (const auto& line : Lines()) {
+    if (line.starts_with("lpCmdLine") || line.starts_with("outCommandLine")) logged.push_back(line);
+  }
+  std::vector<std::string> expected = {"lpCmdLine :/q"};
+  if (GetParam().outCommandLineLogged) expected.push_back("outCommandLine :/q ");
+  EXPECT_EQ(logged, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LookupFailure,
+    ::testing::Values(
+        FailureCase{"SnapshotNotTaken", [](FakeBootSystem& s) { s.processes.reset(); }, false},
+        FailureCase{"FirstEntryNotRead",
+                    [](FakeBootSystem& s) { s.failingFirstProcessCalls = {1}; }, false},
+        FailureCase{"FirstEntryNotReadAgain",
+                    [](FakeBootSystem& s) { s.failingFirstProcessCalls = {2}; }, false},
+        FailureCase{"ProcessNotOpened",
+                    [](FakeBootSystem& s) { (*s.processes)[2].imagePath.reset(); }, true},
+        FailureCase{"LibraryNotLoaded",
+                    [](FakeBootSystem& s) { s.processStatusLibraryLoads = false; }, true},
+        FailureCase{"ReaderNotFound", [](FakeBootSystem& s) { s.modulePathReaderFound = false; },
+                    true},
+        FailureCase{"EmptyModulePath", [](FakeBootSystem& s) { (*s.processes)[2].imagePath = u""; },
+                    false}),
+    testing::CaseName());
+
+struct PassThroughCase {
+  const char* name;
+  std::u16string tail;
+  bool passedUnchanged;
+};
+
+class LaunchDirInTail : public LaunchFolderTest,
+                        public ::testing::WithParamInterface<PassThroughCase> {};
+
+TEST_P(LaunchDirInTail, IsFoundCaseSensitivelyAnywhere) {
+  const std::u16string text = Build(GetParam().tail);
+  if (GetParam().passedUnchanged) {
+    EXPECT_EQ(text, GetParam().tail);
+    EXPECT_EQ(system.debugLines.size(), 1u) << "only the lpCmdLine line";
+  } else {
+    EXPECT_EQ(Narrow(text), Narrow(GetParam().tail) + " " + kMediaProperty);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LaunchDirInTail,
+    ::testing::Values(PassThroughCase{"Property", u"/v\"VTRLAUNCHDIR=\\\"E:\\\\\\\"\"", true},
+                      PassThroughCase{"InsideAWord", u"XVTRLAUNCHDIRY", true},
+                      PassThroughCase{"InsideAPath", u"C:\\VTRLAUNCHDIR\\x ", true},
+                      PassThroughCase{"LowerCaseDoesNotCount", u"vtrlaunchdir=x", false},
+                      PassThroughCase{"MixedCaseDoesNotCount", u"VtrLaunchDir=x", false}),
+    testing::CaseName());
+
+TEST_F(LaunchFolderTest, NullBufferWritesAndLogsNothing) {
+  RunContext run{system, log};
+  BuildParamsFromCommandLine(run, u"/q", nullptr);
+  EXPECT_TRUE(system.debugLines.empty());
+}
+
+struct BoundCase {
+  const char* name;
+  std::size_t tailLength;
+  bool launchDirInTail;
+  std::string shape;  // T: the tail, B: one blank, P: the property, or "empty"
+};
+
+class ParameterBounds : public LaunchFolderTest, public ::testing::WithParamInterface<BoundCase> {};
+
+TEST_P(ParameterBounds, NothingIsCutAndNothingRunsPastTheBuffer) {
+  std::u16string tail(GetParam().tailLength, u't');
+  if (GetParam().launchDirInTail) tail.replace(0, 12, u"VTRLAUNCHDIR");
+  const std::u16string property = Widen(kMediaProperty);
+  std::u16string expected;
+  for (char piece : GetParam().shape) {
+    if (piece == 'T') expected += tail;
+    if (piece == 'B') expected += u" ";
+    if (piece == 'P') expected += property;
+  }
+  EXPECT_EQ(Build(tail), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ParameterBounds,
+    ::testing::Values(BoundCase{"PropertyJustFits", 1300 - 1 - 29, false, "TBP"},
+                      BoundCase{"PropertyLeftOut", 1300 - 29, false, "TB"},
+                      BoundCase{"TailFillsTheBuffer", 1300, false, "T"},
+                      BoundCase{"TailTooLongIsLeftOutWhole", 1301, false, "BP"},
+                      BoundCase{"VeryLongTail", 5000, false, "BP"},
+                      BoundCase{"LaunchDirTailFillsTheBuffer", 1300, true, "T"},
+                      BoundCase{"LaunchDirTailTooLong", 1301, true, "empty"}),
+    testing::CaseName());
+
+}  // namespace
+}  // namespace stackboot
