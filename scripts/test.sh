@@ -16,6 +16,8 @@ step "native unit tests"
 ctest --preset native
 step "native unit tests with AddressSanitizer and UndefinedBehaviorSanitizer"
 ctest --preset native-sanitize
+step "fuzzing the parameter builders"
+scripts/run-fuzzers.sh
 step "footprint of the shipping binaries"
 scripts/check-footprint.sh build/win-i686/bootstrapper/stackboot.exe
 step "formatting, clang-tidy, cppcheck"
