@@ -122,7 +122,7 @@ class Package:
         self.wine = wine
         self.folder = pathlib.Path(folder)
         self.folder.mkdir(parents=True, exist_ok=True)
-        self.program = self.folder / "stackboot.exe"
+        self.program = self.folder / pathlib.Path(stackboot).name
         shutil.copy(stackboot, self.program)
         if launcher is not None:
             shutil.copy(launcher, self.folder / launcher_name)
@@ -133,14 +133,19 @@ class Package:
         return self.wine.to_windows(self.folder)
 
     def run(self, *args, env=None, cwd=None, launcher_exit_code=0, timeout=180):
+        """Runs stackboot.exe straight from Wine's loader with the given arguments."""
+        return self.run_from([self.program, *args], env=env, cwd=cwd,
+                             launcher_exit_code=launcher_exit_code, timeout=timeout)
+
+    def run_from(self, command, *, env=None, cwd=None, launcher_exit_code=0, timeout=180):
+        """Runs a command (for instance a launching program that starts stackboot.exe)."""
         merged = {
             "VANTREL_LAUNCHER_RECORD": self.wine.to_windows(self.record),
             "VANTREL_LAUNCHER_EXIT_CODE": str(launcher_exit_code),
         }
         if env:
             merged.update(env)
-        return self.wine.run([self.program, *args], env=merged, cwd=cwd or self.folder.parent,
-                             timeout=timeout)
+        return self.wine.run(command, env=merged, cwd=cwd or self.folder.parent, timeout=timeout)
 
     def launcher_command_lines(self):
         if not self.record.exists():
@@ -165,8 +170,26 @@ def make_package(wine, win_i686, win_x64, tmp_path):
     stackboot = win_i686 / "bootstrapper" / "stackboot.exe"
     launcher = win_x64 / "tools" / "setup_launcher.exe"
 
-    def make(name="package", launcher_name="win864.exe", with_launcher=True):
-        return Package(wine, tmp_path / name, stackboot, launcher if with_launcher else None,
+    def make(name="package", launcher_name="win864.exe", with_launcher=True, twin=False):
+        """A package folder; `twin` puts in the 64-bit test build stackboot64.exe instead."""
+        program = win_x64 / "bootstrapper" / "stackboot64.exe" if twin else stackboot
+        return Package(wine, tmp_path / name, program, launcher if with_launcher else None,
                        launcher_name)
 
     return make
+
+
+@pytest.fixture(scope="session")
+def x_display():
+    """A virtual X display (Xvfb) of its own for the tests that show windows; see message_box.py
+    for how Wine programs are put on it. Xvfb ends with the session."""
+    import message_box
+
+    display = message_box.start_xvfb()
+    try:
+        yield display
+    finally:
+        if "WINEPREFIX" in os.environ:
+            # Wine's desktop process lingers for a second after the last program.
+            message_box.wait_for_desktop_to_leave(os.environ["WINEPREFIX"], display)
+        message_box.stop_xvfb(display)
