@@ -109,6 +109,30 @@ class BootSystem {
   // Cuts the last element off a path in place (a drive root keeps its backslash); false when
   // nothing was removed.
   virtual bool RemoveFileSpec(char16_t* path) = 0;
+
+  // --- installed-package gate
+  // Opens a key under HKEY_CLASSES_ROOT with the access mask; returns the status of the open
+  // (0 on success). One key is held at a time.
+  virtual std::int32_t OpenClassesRootKey(const char16_t* subKey, std::uint32_t access) = 0;
+  virtual void CloseRegistryKey() = 0;
+  // Reads a value of the open key into `out` with a size of `capacity` units, as the registry
+  // gives it (not necessarily terminated); returns the status of the query.
+  virtual std::int32_t QueryRegistryValue(const char16_t* valueName, char16_t* out,
+                                          std::size_t capacity) = 0;
+  // Loads the version-resource functions from the system folder.
+  virtual bool LoadVersionLibrary() = 0;
+  virtual void FreeVersionLibrary() = 0;
+  // The size of a file's version resource in bytes, 0 when it has none.
+  virtual std::uint32_t GetFileVersionInfoSize(const char16_t* path) = 0;
+  virtual bool GetFileVersionInfo(const char16_t* path, std::uint32_t size, void* block) = 0;
+  // A value of a version resource read into `block`: a pointer into the block and its length
+  // (bytes for binary values, characters for texts).
+  virtual bool QueryVersionValue(const void* block, const char16_t* subBlock, const void*& value,
+                                 std::uint32_t& length) = 0;
+  // The system folder, without a trailing backslash; false when unavailable or cut.
+  virtual bool GetSystemFolder(char16_t* folder, std::size_t capacity) = 0;
+  // A message box with an OK button and no owner window; the answer is not reported.
+  virtual void ShowMessageBox(const char16_t* text, const char16_t* caption) = 0;
 };
 
 }  // namespace stackboot

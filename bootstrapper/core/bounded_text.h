@@ -13,6 +13,13 @@ constexpr std::size_t TextLength(const char16_t* text) {
   return length;
 }
 
+// Length of a text in a buffer of `capacity` units; `capacity` when it holds no terminator.
+constexpr std::size_t TextLengthWithin(const char16_t* text, std::size_t capacity) {
+  std::size_t length = 0;
+  while (length < capacity && text[length] != u'\0') ++length;
+  return length;
+}
+
 constexpr std::u16string_view ViewOf(const char16_t* text) { return {text, TextLength(text)}; }
 
 // A fixed-capacity, always terminated UTF-16 text. Capacity counts the terminator, as the

@@ -1,32 +1,11 @@
 #include "run_sequence.h"
 
+#include "heap_text.h"
 #include "installed_package_gate.h"
 #include "os_classification.h"
 
 namespace stackboot {
 namespace {
-
-// Owns the heap-allocated parameter text for the duration of the launch.
-class ParameterBuffer {
- public:
-  explicit ParameterBuffer(BootSystem& system)
-      : system_(system), text_(system.AllocateText(kParameterCapacity)) {
-    if (text_ != nullptr) {
-      for (std::size_t i = 0; i < kParameterCapacity; ++i) text_[i] = u'\0';
-    }
-  }
-  ~ParameterBuffer() {
-    if (text_ != nullptr) system_.FreeText(text_);
-  }
-  ParameterBuffer(const ParameterBuffer&) = delete;
-  ParameterBuffer& operator=(const ParameterBuffer&) = delete;
-
-  char16_t* Get() const { return text_; }
-
- private:
-  BootSystem& system_;
-  char16_t* text_;
-};
 
 void BuildParameters(RunContext& run, const char16_t* lpCmdLine, char16_t* params) {
   if (run.system.IsExistingPath(lpCmdLine)) {
@@ -90,7 +69,7 @@ int RunStackboot(BootSystem& system, DiagnosticLog& log, const char16_t* lpCmdLi
       return kExitOutOfMemory;
   }
 
-  const ParameterBuffer params(system);
+  const HeapText params(system, kParameterCapacity);
   if (params.Get() == nullptr) return kExitOutOfMemory;
   BuildParameters(run, lpCmdLine, params.Get());
 

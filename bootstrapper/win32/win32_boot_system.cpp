@@ -31,6 +31,12 @@ DWORD ClampToDword(std::size_t count) {
   return count > MAXDWORD ? MAXDWORD : static_cast<DWORD>(count);
 }
 
+// A function of a library loaded at run time, by name.
+template <typename Function>
+Function FindFunction(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
 bool CopyProcessEntry(const PROCESSENTRY32W& record, ProcessEntry& entry) {
   entry.processId = record.th32ProcessID;
   entry.parentProcessId = record.th32ParentProcessID;
@@ -240,5 +246,76 @@ void Win32BootSystem::ReadProcessImagePath(char16_t* out, std::size_t capacity) 
 }
 
 bool Win32BootSystem::RemoveFileSpec(char16_t* path) { return PathRemoveFileSpecW(Wide(path)); }
+
+std::int32_t Win32BootSystem::OpenClassesRootKey(const char16_t* subKey, std::uint32_t access) {
+  HKEY key = nullptr;
+  const LSTATUS status = RegOpenKeyExW(HKEY_CLASSES_ROOT, Wide(subKey), 0, access, &key);
+  if (status == ERROR_SUCCESS) registryKey_.Reset(key);
+  return status;
+}
+
+void Win32BootSystem::CloseRegistryKey() { registryKey_.Reset(); }
+
+std::int32_t Win32BootSystem::QueryRegistryValue(const char16_t* valueName, char16_t* out,
+                                                 std::size_t capacity) {
+  DWORD bytes = ClampToDword(capacity * sizeof(char16_t));
+  return RegQueryValueExW(registryKey_.Get(), Wide(valueName), nullptr, nullptr,
+                          reinterpret_cast<LPBYTE>(out), &bytes);
+}
+
+bool Win32BootSystem::LoadVersionLibrary() {
+  // Not a known DLL: only the system folder may supply it, never the package folder.
+  versionLibrary_.Reset(LoadLibraryExW(L"version.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+  if (!versionLibrary_.IsValid()) return false;
+  versionInfoSize_ =
+      FindFunction<VersionInfoSizeReader>(versionLibrary_.Get(), "GetFileVersionInfoSizeW");
+  versionInfo_ = FindFunction<VersionInfoReader>(versionLibrary_.Get(), "GetFileVersionInfoW");
+  versionValue_ = FindFunction<VersionValueReader>(versionLibrary_.Get(), "VerQueryValueW");
+  if (versionInfoSize_ != nullptr && versionInfo_ != nullptr && versionValue_ != nullptr) {
+    return true;
+  }
+  FreeVersionLibrary();
+  return false;
+}
+
+void Win32BootSystem::FreeVersionLibrary() {
+  versionInfoSize_ = nullptr;
+  versionInfo_ = nullptr;
+  versionValue_ = nullptr;
+  versionLibrary_.Reset();
+}
+
+std::uint32_t Win32BootSystem::GetFileVersionInfoSize(const char16_t* path) {
+  DWORD unused = 0;
+  return versionInfoSize_(Wide(path), &unused);
+}
+
+bool Win32BootSystem::GetFileVersionInfo(const char16_t* path, std::uint32_t size, void* block) {
+  return versionInfo_(Wide(path), 0, size, block) != FALSE;
+}
+
+bool Win32BootSystem::QueryVersionValue(const void* block, const char16_t* subBlock,
+                                        const void*& value, std::uint32_t& length) {
+  void* found = nullptr;
+  UINT foundLength = 0;
+  if (!versionValue_(block, Wide(subBlock), &found, &foundLength)) return false;
+  value = found;
+  length = foundLength;
+  return true;
+}
+
+bool Win32BootSystem::GetSystemFolder(char16_t* folder, std::size_t capacity) {
+  const UINT size = capacity > UINT_MAX ? UINT_MAX : static_cast<UINT>(capacity);
+  const UINT length = GetSystemDirectoryW(Wide(folder), size);
+  if (length == 0 || length >= size) {
+    folder[0] = u'\0';
+    return false;
+  }
+  return true;
+}
+
+void Win32BootSystem::ShowMessageBox(const char16_t* text, const char16_t* caption) {
+  MessageBoxW(nullptr, Wide(text), Wide(caption), MB_OK);
+}
 
 }  // namespace stackboot::win32

@@ -62,6 +62,19 @@ class Win32BootSystem final : public BootSystem {
   void ReadProcessImagePath(char16_t* out, std::size_t capacity) override;
   bool RemoveFileSpec(char16_t* path) override;
 
+  std::int32_t OpenClassesRootKey(const char16_t* subKey, std::uint32_t access) override;
+  void CloseRegistryKey() override;
+  std::int32_t QueryRegistryValue(const char16_t* valueName, char16_t* out,
+                                  std::size_t capacity) override;
+  bool LoadVersionLibrary() override;
+  void FreeVersionLibrary() override;
+  std::uint32_t GetFileVersionInfoSize(const char16_t* path) override;
+  bool GetFileVersionInfo(const char16_t* path, std::uint32_t size, void* block) override;
+  bool QueryVersionValue(const void* block, const char16_t* subBlock, const void*& value,
+                         std::uint32_t& length) override;
+  bool GetSystemFolder(char16_t* folder, std::size_t capacity) override;
+  void ShowMessageBox(const char16_t* text, const char16_t* caption) override;
+
  private:
   struct ProcessHandleTraits {
     using Value = HANDLE;
@@ -73,13 +86,26 @@ class Win32BootSystem final : public BootSystem {
     static Value Invalid() { return nullptr; }
     static void Release(Value module) { FreeLibrary(module); }
   };
+  struct RegistryKeyTraits {
+    using Value = HKEY;
+    static Value Invalid() { return nullptr; }
+    static void Release(Value key) { RegCloseKey(key); }
+  };
   using ModulePathReader = DWORD(WINAPI*)(HANDLE, HMODULE, LPWSTR, DWORD);
+  using VersionInfoSizeReader = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
+  using VersionInfoReader = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
+  using VersionValueReader = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
 
   UniqueFileHandle logFile_;
   UniqueFileHandle processSnapshot_;
   UniqueResource<ProcessHandleTraits> queriedProcess_;
   UniqueResource<LibraryTraits> processStatusLibrary_;
   ModulePathReader modulePathReader_ = nullptr;
+  UniqueResource<RegistryKeyTraits> registryKey_;
+  UniqueResource<LibraryTraits> versionLibrary_;
+  VersionInfoSizeReader versionInfoSize_ = nullptr;
+  VersionInfoReader versionInfo_ = nullptr;
+  VersionValueReader versionValue_ = nullptr;
 };
 
 }  // namespace stackboot::win32

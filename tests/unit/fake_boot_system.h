@@ -36,6 +36,7 @@ class FakeBootSystem : public BootSystem {
   bool allocationSucceeds = true;
   std::optional<std::u16string> programFolder = u"D:\\Setup";
   ProcessOutcome processOutcome{true, 0};
+  std::map<std::u16string, ProcessOutcome> processOutcomes;  // by application, over the above
 
   // The answer file: sections with their keys in file order. The fake matches names exactly.
   using Section = std::vector<std::pair<std::u16string, std::u16string>>;
@@ -58,6 +59,22 @@ class FakeBootSystem : public BootSystem {
   bool processStatusLibraryLoads = true;
   bool modulePathReaderFound = true;
 
+  // Keys under HKEY_CLASSES_ROOT with their string values; keys in deniedKeys refuse access.
+  std::map<std::u16string, std::map<std::u16string, std::u16string>> classesRoot;
+  std::set<std::u16string> deniedKeys;
+  std::set<std::uint32_t> deniedAccessMasks;
+  // Version resources by file path: the translation table as stored (pairs of language and code
+  // page) and the texts by their full query path.
+  struct VersionResource {
+    std::uint32_t size = 1024;
+    std::optional<std::vector<std::uint16_t>> translations;
+    std::map<std::u16string, std::u16string> strings;
+    bool readFails = false;
+  };
+  std::map<std::u16string, VersionResource> versionResources;
+  bool versionLibraryLoads = true;
+  std::optional<std::u16string> systemFolder = u"C:\\Windows\\system32";
+
   // --- records
   std::vector<std::string> journal;
   std::vector<std::u16string> createdFolders;
@@ -74,6 +91,11 @@ class FakeBootSystem : public BootSystem {
   int liveProcesses = 0;
   int liveLibraries = 0;
   std::optional<std::uint32_t> openedProcessId;
+  std::vector<std::pair<std::u16string, std::uint32_t>> keyOpens;  // key path and access mask
+  int liveKeys = 0;
+  int liveVersionLibraries = 0;
+  std::vector<std::uint32_t> versionBlockSizes;  // the size of each block read
+  std::vector<std::pair<std::u16string, std::u16string>> messageBoxes;  // text and caption
 
   std::string LogBytes() const {
     std::string all;
@@ -156,7 +178,8 @@ class FakeBootSystem : public BootSystem {
   ProcessOutcome RunProcess(const char16_t* applicationName, char16_t* commandLine) override {
     journal.push_back("RunProcess");
     started.push_back({applicationName, commandLine});
-    return processOutcome;
+    const auto found = processOutcomes.find(applicationName);
+    return found == processOutcomes.end() ? processOutcome : found->second;
   }
 
   std::size_t ReadProfileValue(const char16_t* section, const char16_t* key,
@@ -247,7 +270,84 @@ class FakeBootSystem : public BootSystem {
     return true;
   }
 
+  std::int32_t OpenClassesRootKey(const char16_t* subKey, std::uint32_t access) override {
+    journal.push_back("OpenClassesRootKey");
+    keyOpens.emplace_back(subKey, access);
+    if (deniedKeys.count(subKey) != 0 || deniedAccessMasks.count(access) != 0) {
+      return 5;  // ERROR_ACCESS_DENIED
+    }
+    const auto found = classesRoot.find(subKey);
+    if (found == classesRoot.end()) return 2;  // ERROR_FILE_NOT_FOUND
+    openKey_ = &found->second;
+    ++liveKeys;
+    return 0;
+  }
+  void CloseRegistryKey() override {
+    openKey_ = nullptr;
+    --liveKeys;
+  }
+  // Values that fit with their terminator arrive terminated; a value exactly as long as the
+  // buffer arrives without one (as a value stored without its terminator does); a longer one
+  // gives ERROR_MORE_DATA and leaves the buffer spoilt.
+  std::int32_t QueryRegistryValue(const char16_t* valueName, char16_t* out,
+                                  std::size_t capacity) override {
+    const auto found = openKey_->find(valueName);
+    if (found == openKey_->end()) return 2;
+    const std::u16string& value = found->second;
+    if (value.size() > capacity) {
+      std::fill_n(out, capacity, u'#');
+      return 234;
+    }
+    value.copy(out, value.size());
+    if (value.size() < capacity) out[value.size()] = u'\0';
+    return 0;
+  }
+  bool LoadVersionLibrary() override {
+    if (!versionLibraryLoads) return false;
+    ++liveVersionLibraries;
+    return true;
+  }
+  void FreeVersionLibrary() override { --liveVersionLibraries; }
+  std::uint32_t GetFileVersionInfoSize(const char16_t* path) override {
+    const auto found = versionResources.find(path);
+    return found == versionResources.end() ? 0 : found->second.size;
+  }
+  bool GetFileVersionInfo(const char16_t* path, std::uint32_t size, void* block) override {
+    const auto found = versionResources.find(path);
+    if (found == versionResources.end() || found->second.readFails) return false;
+    versionBlockSizes.push_back(size);
+    std::fill_n(static_cast<std::uint8_t*>(block), size, std::uint8_t{0xAB});
+    readResource_ = &found->second;
+    return true;
+  }
+  bool QueryVersionValue(const void*, const char16_t* subBlock, const void*& value,
+                         std::uint32_t& length) override {
+    const std::u16string query = subBlock;
+    if (query == u"\\VarFileInfo\\Translation") {
+      if (!readResource_->translations) return false;
+      value = readResource_->translations->data();
+      length = static_cast<std::uint32_t>(readResource_->translations->size() * 2);
+      return true;
+    }
+    const auto found = readResource_->strings.find(query);
+    if (found == readResource_->strings.end()) return false;
+    value = found->second.c_str();
+    length = static_cast<std::uint32_t>(found->second.size() + 1);
+    return true;
+  }
+  bool GetSystemFolder(char16_t* folder, std::size_t capacity) override {
+    if (!systemFolder) return false;
+    return CopyOut(*systemFolder, folder, capacity);
+  }
+  void ShowMessageBox(const char16_t* text, const char16_t* caption) override {
+    journal.push_back("ShowMessageBox");
+    messageBoxes.emplace_back(text, caption);
+  }
+
  private:
+  std::map<std::u16string, std::u16string>* openKey_ = nullptr;
+  const VersionResource* readResource_ = nullptr;
+
   bool Deliver(ProcessEntry& entry) const {
     const Process& process = (*processes)[snapshotIndex_];
     entry.processId = process.id;

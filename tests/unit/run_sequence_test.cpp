@@ -77,6 +77,12 @@ TEST_F(RunStackbootTest, StartsTheLauncherBesideTheProgramAndReturnsItsExitCode)
       "Log file exist.(C:\\Program Files (x86)\\Common Files\\Vantrel\\UARTDriver.txt)",
       "Windows 8 ",
       "\n",
+      "CheckProductInstalled started.",
+      "GetInstallerCode started.",
+      "Installer code is Installer\\Products\\37F90B4ED1C258A46B2E173FD8509C4A",
+      "GetInstallerCode finished.",
+      "RegOpenKeyEx Installer\\Products\\37F90B4ED1C258A46B2E173FD8509C4A failed.(2)",
+      "CheckProductInstalled finished.",
       "PathFile not Exists",
       "lpCmdLine :",
       "autorun.exe",
@@ -118,7 +124,7 @@ TEST_F(RunStackbootTest, ExistingTailIsTakenAsAnAnswerFile) {
   system.existingPaths.insert(u"C:\\answers.ini");
   system.profile[u"CommonInfo"] = {{u"SilenceInstall", u"1"}};
   Run(u"C:\\answers.ini");
-  EXPECT_EQ(LoggedMessages().at(4), "PathFileExists, lpCmdLine is C:\\answers.ini");
+  EXPECT_EQ(LoggedMessages().at(10), "PathFileExists, lpCmdLine is C:\\answers.ini");
   EXPECT_EQ(system.profileFiles.at(0), u"C:\\answers.ini");
   EXPECT_EQ(system.started.at(0).commandLine, u"D:\\Setup\\win864.exe /s /v\"/qn \"  /l1033");
 }
@@ -142,7 +148,8 @@ TEST_F(RunStackbootTest, ParameterBufferAllocationFailureStartsNothing) {
   system.allocationSucceeds = false;
   EXPECT_EQ(Run(), 14);
   EXPECT_TRUE(system.started.empty());
-  EXPECT_EQ(LoggedMessages().back(), "\n") << "nothing is logged after the classification";
+  EXPECT_EQ(LoggedMessages().back(), "CheckProductInstalled finished.")
+      << "nothing is logged after the gate";
 }
 
 struct UnsupportedCase {
