@@ -98,6 +98,24 @@ LOG_RELATIVE = pathlib.PurePosixPath("Program Files (x86)/Common Files/Vantrel/U
 LOG_WINDOWS = "C:\\Program Files (x86)\\Common Files\\Vantrel\\UARTDriver.txt"
 
 
+KEY_64 = "Installer\\Products\\37F90B4ED1C258A46B2E173FD8509C4A"
+
+# What every run on 64-bit Windows 8 logs first: the log file, the classification (its closing
+# line feed gives a stamped empty line and an unstamped one) and the registration check.
+RUN_START = [
+    f"Log file ({LOG_WINDOWS})",
+    f"Log file exist.({LOG_WINDOWS})",
+    "Windows 8 ",
+    "",
+    "",
+    "CheckProductInstalled started.",
+    "GetInstallerCode started.",
+    f"Installer code is {KEY_64}",
+    "GetInstallerCode finished.",
+]
+NOT_REGISTERED = [f"RegOpenKeyEx {KEY_64} failed.(2)", "CheckProductInstalled finished."]
+
+
 def parse_log(data):
     """Splits the log's bytes into (time stamp or None, message text) per line.
 

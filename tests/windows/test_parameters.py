@@ -5,7 +5,7 @@ import shutil
 
 import pytest
 
-from conftest import parse_log
+from conftest import NOT_REGISTERED, RUN_START, parse_log
 
 WORKED_EXAMPLE_INI = """\
 [CommonInfo]
@@ -66,7 +66,8 @@ def test_answer_file_reaches_the_launcher(make_package, log_file, tmp_path, ini,
     assert package.run(windows_answers).returncode == 0
     assert package.launcher_command_lines() == [f"{package.windows_folder}\\win864.exe {text}"]
     logged = messages(log_file)
-    assert logged[5] == f"PathFileExists, lpCmdLine is {windows_answers}"
+    assert logged[:len(RUN_START) + 3] == RUN_START + NOT_REGISTERED + [
+        f"PathFileExists, lpCmdLine is {windows_answers}"]
     assert logged[-1] == f"{package.windows_folder}\\win864.exe {text}"
 
 
@@ -151,6 +152,7 @@ def test_thirty_two_bit_program_names_its_launching_program(make_package, log_fi
                               env={"WINEDEBUG": "-all,warn+seh"})
     assert result.returncode == 0
     assert 'OutputDebugStringA "run_child.exe"' in result.stderr.decode("latin-1")
-    assert messages(log_file)[5:7] == ["PathFile not Exists", "lpCmdLine :/q"]
+    after_gate = len(RUN_START) + len(NOT_REGISTERED)
+    assert messages(log_file)[after_gate:after_gate + 2] == ["PathFile not Exists", "lpCmdLine :/q"]
     assert package.launcher_command_lines()[0].startswith(
         f"{package.windows_folder}\\win864.exe /q ")
