@@ -81,4 +81,16 @@ class BoundedText {
   std::size_t length_ = 0;
 };
 
+// Fills `text` by a platform call that writes into a buffer of the given capacity and reports
+// success; a failed call leaves the text empty.
+template <std::size_t Capacity, typename Call>
+void FillFromSystem(BoundedText<Capacity>& text, Call call) {
+  text.Clear();
+  if (call(text.Data(), Capacity)) {
+    text.SyncAfterExternalWrite();
+  } else {
+    text.Clear();
+  }
+}
+
 }  // namespace stackboot

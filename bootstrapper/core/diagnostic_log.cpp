@@ -20,13 +20,10 @@ std::size_t EncodeLogBytes(std::u16string_view line, std::uint8_t* out) {
 }  // namespace
 
 void BuildLogFilePath(BootSystem& system, PathText& path) {
-  path.Clear();
   // A missing folder leaves the path rooted at the current drive, which is then used as is.
-  if (system.GetCommonProgramFilesFolder(path.Data(), PathText::kCapacity)) {
-    path.SyncAfterExternalWrite();
-  } else {
-    path.Clear();
-  }
+  FillFromSystem(path, [&system](char16_t* folder, std::size_t capacity) {
+    return system.GetCommonProgramFilesFolder(folder, capacity);
+  });
   path.Append(u"\\Vantrel");
   system.CreateFolder(path.CStr());
   path.Append(u"\\");

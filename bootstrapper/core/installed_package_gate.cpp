@@ -64,12 +64,9 @@ void BuildUninstallCommand(const RunContext& run, const ProductCode& code,
 
 // msiexec.exe in the system folder, so that the search path cannot choose what runs elevated.
 void GetMsiexecPath(BootSystem& system, PathText& path) {
-  path.Clear();
-  if (system.GetSystemFolder(path.Data(), PathText::kCapacity)) {
-    path.SyncAfterExternalWrite();
-  } else {
-    path.Clear();
-  }
+  FillFromSystem(path, [&system](char16_t* folder, std::size_t capacity) {
+    return system.GetSystemFolder(folder, capacity);
+  });
   path.Append(u"\\msiexec.exe");
 }
 

@@ -28,13 +28,11 @@ bool IsQuietSwitch(const SplitArguments& arguments) {
 }
 
 void GetSetupPackagePath(RunContext& run, PackagePath& path) {
-  path.Clear();
   PathText folder;
-  if (run.system.GetProgramFolder(folder.Data(), PathText::kCapacity)) {
-    folder.SyncAfterExternalWrite();
-  } else {
-    folder.Clear();
-  }
+  FillFromSystem(folder, [&run](char16_t* out, std::size_t capacity) {
+    return run.system.GetProgramFolder(out, capacity);
+  });
+  path.Clear();
   path.Append(folder.View());
   path.Append(u"\\");
   path.Append(run.nOSType == OS_WIN8_X86 ? kLauncher32 : kLauncher64);

@@ -20,13 +20,6 @@ struct LocalMemoryTraits {
   static void Release(Value memory) { LocalFree(memory); }
 };
 
-struct KernelHandleTraits {
-  using Value = HANDLE;
-  static Value Invalid() { return nullptr; }
-  static void Release(Value handle) { CloseHandle(handle); }
-};
-using UniqueKernelHandle = UniqueResource<KernelHandleTraits>;
-
 DWORD ClampToDword(std::size_t count) {
   return count > MAXDWORD ? MAXDWORD : static_cast<DWORD>(count);
 }

@@ -12,12 +12,20 @@ static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows text is UTF-16");
 inline const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 inline wchar_t* Wide(char16_t* text) { return reinterpret_cast<wchar_t*>(text); }
 
-struct HandleTraits {
+// File and snapshot handles are invalid as INVALID_HANDLE_VALUE, process handles as null.
+struct FileHandleTraits {
   using Value = HANDLE;
   static Value Invalid() { return INVALID_HANDLE_VALUE; }
   static void Release(Value handle) { CloseHandle(handle); }
 };
-using UniqueFileHandle = UniqueResource<HandleTraits>;
+using UniqueFileHandle = UniqueResource<FileHandleTraits>;
+
+struct KernelHandleTraits {
+  using Value = HANDLE;
+  static Value Invalid() { return nullptr; }
+  static void Release(Value handle) { CloseHandle(handle); }
+};
+using UniqueKernelHandle = UniqueResource<KernelHandleTraits>;
 
 // The bootstrapper's view of Windows: one platform call, or a small fixed group, per operation.
 class Win32BootSystem final : public BootSystem {
@@ -76,11 +84,6 @@ class Win32BootSystem final : public BootSystem {
   void ShowMessageBox(const char16_t* text, const char16_t* caption) override;
 
  private:
-  struct ProcessHandleTraits {
-    using Value = HANDLE;
-    static Value Invalid() { return nullptr; }
-    static void Release(Value handle) { CloseHandle(handle); }
-  };
   struct LibraryTraits {
     using Value = HMODULE;
     static Value Invalid() { return nullptr; }
@@ -98,7 +101,7 @@ class Win32BootSystem final : public BootSystem {
 
   UniqueFileHandle logFile_;
   UniqueFileHandle processSnapshot_;
-  UniqueResource<ProcessHandleTraits> queriedProcess_;
+  UniqueKernelHandle queriedProcess_;
   UniqueResource<LibraryTraits> processStatusLibrary_;
   ModulePathReader modulePathReader_ = nullptr;
   UniqueResource<RegistryKeyTraits> registryKey_;
