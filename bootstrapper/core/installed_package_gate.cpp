@@ -74,8 +74,9 @@ void GetMsiexecPath(BootSystem& system, PathText& path) {
 
 void GetInstallerCode(int osType, RegistryKeyPath& keyPath) {
   keyPath.Clear();
-  if (const Product* product = FindProduct(osType))
+  if (const Product* product = FindProduct(osType)) {
     keyPath.Append(ViewOf(product->registrationKey));
+  }
 }
 
 int GetProductCode(int osType, ProductCode& code) {
@@ -132,8 +133,9 @@ GateOutcome RunInstalledPackageGate(RunContext& run) {
   if (moduleName.Get() == nullptr) return GateOutcome::kOutOfMemory;
   PackagePath packagePath;
   GetSetupPackagePath(run, packagePath);
-  for (std::size_t i = 0; i < packagePath.Length(); ++i)
+  for (std::size_t i = 0; i < packagePath.Length(); ++i) {
     moduleName.Get()[i] = packagePath.CStr()[i];
+  }
   WriteDebugLine(run.system, u"The _strModuleName is %s.", moduleName.Get());
 
   VersionText installed;

@@ -82,7 +82,8 @@ int GetFileProductVersion(BootSystem& system, const char16_t* path, VersionText&
   }
   const auto* translations = static_cast<const std::uint16_t*>(table);
   std::u16string_view found;
-  for (std::uint32_t entry = 0; entry < tableLength / 4; ++entry) {
+  const std::size_t entries = tableLength / 4;
+  for (std::size_t entry = 0; entry < entries; ++entry) {
     const std::uint16_t language = translations[2 * entry];
     const std::uint16_t codePage = translations[2 * entry + 1];
     BoundedText<64> queryPath;

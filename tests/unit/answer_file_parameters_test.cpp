@@ -22,10 +22,9 @@ class AnswerFileTest : public ::testing::Test {
     RunContext run{system, log};
     std::u16string buffer(kParameterCapacity, u'#');
     BuildParamsFromIni(run, kAnswerFile, buffer.data());
-    const std::u16string text(buffer.c_str());
-    EXPECT_LE(text.size(), kParameterCapacity - 1);
-    EXPECT_EQ(buffer.size(), kParameterCapacity);
-    return text;
+    const std::size_t end = buffer.find(u'\0');
+    EXPECT_NE(end, std::u16string::npos) << "the text is terminated inside the buffer";
+    return buffer.substr(0, end);
   }
 
   FakeBootSystem system;

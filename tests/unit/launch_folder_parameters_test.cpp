@@ -27,7 +27,9 @@ class LaunchFolderTest : public ::testing::Test {
     EXPECT_EQ(system.liveSnapshots, 0);
     EXPECT_EQ(system.liveProcesses, 0);
     EXPECT_EQ(system.liveLibraries, 0);
-    return buffer.c_str();
+    const std::size_t end = buffer.find(u'\0');
+    EXPECT_NE(end, std::u16string::npos) << "the text is terminated inside the buffer";
+    return buffer.substr(0, end);
   }
 
   std::vector<std::string> Lines() const {
