@@ -271,5 +271,20 @@ TEST_F(GateTest, WorkingBufferThatCannotBeAllocatedEndsTheRun) {
   EXPECT_EQ(FileMessages().back(), "CheckProductInstalled finished.");
 }
 
+TEST_F(GateTest, DebugLinesAreCutToTheirBuffer) {
+  const std::u16string folder = u"D:\\" + std::u16string(256, u'f');  // 259 characters
+  system.programFolder = folder;
+  system.versionResources[folder + u"\\win864.exe"] = Launcher(u"2.2.0.35");
+  Register(kKey64, u"1.0");
+  Run(true);
+  const auto lines = DebugLines();
+  const auto at = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.starts_with("The _strModuleName is ");
+  });
+  ASSERT_NE(at, lines.end());
+  EXPECT_EQ(*at, ("The _strModuleName is " + Narrow(folder) + "\\win864.exe.").substr(0, 259));
+  EXPECT_EQ(system.started.size(), 2u) << "the whole path still reaches the version lookup";
+}
+
 }  // namespace
 }  // namespace stackboot
