@@ -23,6 +23,7 @@
 
 namespace {
 
+using vantrel::tools::CommandLineAfterProgramName;
 using vantrel::tools::Decimal;
 using vantrel::tools::HeapArray;
 using vantrel::tools::UniqueHandle;
@@ -30,43 +31,6 @@ using vantrel::tools::WriteStderr;
 
 constexpr int kExitNoCommandLine = 254;
 constexpr int kExitDebugFailure = 255;
-
-// The raw text after the program name token and the blanks that follow it. Like the C runtime,
-// a program name starting with a quote runs to the next quote, otherwise to the first blank.
-std::wstring_view CommandLineAfterProgramName(std::wstring_view line) {
-  size_t pos = 0;
-  if (!line.empty() && line.front() == L'"') {
-    const size_t close = line.find(L'"', 1);
-    pos = close == std::wstring_view::npos ? line.size() : close + 1;
-  } else {
-    while (pos < line.size() && line[pos] != L' ' && line[pos] != L'\t') ++pos;
-  }
-  while (pos < line.size() && (line[pos] == L' ' || line[pos] == L'\t')) ++pos;
-  line.remove_prefix(pos);  // unlike substr, cannot throw, so no exception support is linked
-  return line;
-}
-
-// Appends the text as one output line: escaped, so that the line break is the only one.
-void AppendLine(HeapArray<char>& out, std::wstring_view text) {
-  HeapArray<wchar_t> escaped;
-  for (const wchar_t c : text) {
-    switch (c) {
-      case L'\\':
-        escaped.Append(L"\\\\");
-        break;
-      case L'\r':
-        escaped.Append(L"\\r");
-        break;
-      case L'\n':
-        escaped.Append(L"\\n");
-        break;
-      default:
-        escaped.Append(c);
-    }
-  }
-  vantrel::tools::AppendUtf8(out, escaped.View());
-  out.Append('\n');
-}
 
 // Reads the debuggee's string. The reported length counts the terminator; the string also ends
 // at an earlier NUL, as OutputDebugString itself would see it.
@@ -144,7 +108,7 @@ int wmain() {
         HeapArray<wchar_t> text;
         ReadDebugString(process.Get(), event.u.DebugString, text);
         HeapArray<char> line;
-        AppendLine(line, text.View());
+        vantrel::tools::AppendEscapedLine(line, text.View());
         // One write per line: nothing is buffered, so a reader sees each line at once.
         vantrel::tools::WriteAll(out, line.View());
         break;

@@ -104,6 +104,45 @@ inline void AppendUtf8(HeapArray<char>& out, std::wstring_view text) {
                       needed, nullptr, nullptr);
 }
 
+// The raw text after the program name token of a command line and the blanks that follow it.
+// Like the C runtime, a program name starting with a quote runs to the next quote, otherwise to
+// the first blank.
+inline std::wstring_view CommandLineAfterProgramName(std::wstring_view line) {
+  std::size_t pos = 0;
+  if (!line.empty() && line.front() == L'"') {
+    const std::size_t close = line.find(L'"', 1);
+    pos = close == std::wstring_view::npos ? line.size() : close + 1;
+  } else {
+    while (pos < line.size() && line[pos] != L' ' && line[pos] != L'\t') ++pos;
+  }
+  while (pos < line.size() && (line[pos] == L' ' || line[pos] == L'\t')) ++pos;
+  line.remove_prefix(pos);  // unlike substr, cannot throw, so no exception support is linked
+  return line;
+}
+
+// Appends the text as one output line, in UTF-8, with "\" written as "\\", CR as "\r" and LF as
+// "\n", so that the line break at its end is the only one.
+inline void AppendEscapedLine(HeapArray<char>& out, std::wstring_view text) {
+  HeapArray<wchar_t> escaped;
+  for (const wchar_t c : text) {
+    switch (c) {
+      case L'\\':
+        escaped.Append(L"\\\\");
+        break;
+      case L'\r':
+        escaped.Append(L"\\r");
+        break;
+      case L'\n':
+        escaped.Append(L"\\n");
+        break;
+      default:
+        escaped.Append(c);
+    }
+  }
+  AppendUtf8(out, escaped.View());
+  out.Append('\n');
+}
+
 // Decimal text of a number, for messages.
 class Decimal {
  public:

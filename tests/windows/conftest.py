@@ -157,13 +157,17 @@ class Package:
 
     def run_from(self, command, *, env=None, cwd=None, launcher_exit_code=0, timeout=180):
         """Runs a command (for instance a launching program that starts stackboot.exe)."""
-        merged = {
-            "VANTREL_LAUNCHER_RECORD": self.wine.to_windows(self.record),
-            "VANTREL_LAUNCHER_EXIT_CODE": str(launcher_exit_code),
-        }
+        merged = self.launcher_env(launcher_exit_code)
         if env:
             merged.update(env)
         return self.wine.run(command, env=merged, cwd=cwd or self.folder.parent, timeout=timeout)
+
+    def launcher_env(self, launcher_exit_code=0):
+        """What the launcher stand-in needs: where to record its command line, what to return."""
+        return {
+            "VANTREL_LAUNCHER_RECORD": self.wine.to_windows(self.record),
+            "VANTREL_LAUNCHER_EXIT_CODE": str(launcher_exit_code),
+        }
 
     def launcher_command_lines(self):
         if not self.record.exists():
@@ -186,11 +190,13 @@ def log_file(wine):
 @pytest.fixture
 def make_package(wine, win_i686, win_x64, tmp_path):
     stackboot = win_i686 / "bootstrapper" / "stackboot.exe"
-    launcher = win_x64 / "tools" / "setup_launcher.exe"
 
-    def make(name="package", launcher_name="win864.exe", with_launcher=True, twin=False):
-        """A package folder; `twin` puts in the 64-bit test build stackboot64.exe instead."""
+    def make(name="package", launcher_name="win864.exe", with_launcher=True, twin=False,
+             launcher_build="setup_launcher"):
+        """A package folder; `twin` puts in the 64-bit test build stackboot64.exe instead, and
+        `launcher_build` names the build of the setup launcher stand-in to put in."""
         program = win_x64 / "bootstrapper" / "stackboot64.exe" if twin else stackboot
+        launcher = win_x64 / "tools" / f"{launcher_build}.exe"
         return Package(wine, tmp_path / name, program, launcher if with_launcher else None,
                        launcher_name)
 
