@@ -97,6 +97,9 @@ class FakeBootSystem : public BootSystem {
   std::vector<std::uint32_t> versionBlockSizes;  // the size of each block read
   std::vector<std::pair<std::u16string, std::u16string>> messageBoxes;  // text and caption
 
+  // The debugger lines as byte strings, for readable assertions on ASCII texts.
+  std::vector<std::string> DebugMessages() const;
+
   std::string LogBytes() const {
     std::string all;
     for (const auto& write : logWrites) all += write;
@@ -373,6 +376,12 @@ inline std::string Narrow(std::u16string_view text) {
   std::string out;
   for (char16_t unit : text) out += static_cast<char>(unit);
   return out;
+}
+
+inline std::vector<std::string> FakeBootSystem::DebugMessages() const {
+  std::vector<std::string> messages;
+  for (const auto& line : debugLines) messages.push_back(Narrow(line));
+  return messages;
 }
 
 inline std::u16string Widen(std::string_view text) {

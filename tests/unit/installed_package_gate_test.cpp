@@ -97,12 +97,6 @@ class GateTest : public ::testing::Test {
     return messages;
   }
 
-  std::vector<std::string> DebugLines() const {
-    std::vector<std::string> lines;
-    for (const auto& line : system.debugLines) lines.push_back(Narrow(line));
-    return lines;
-  }
-
   FakeBootSystem system;
   DiagnosticLog log{system};
 };
@@ -141,7 +135,7 @@ TEST_F(GateTest, EqualVersionIsRemovedBeforeTheLauncherRuns) {
                       "Uninstall _strCommandLine is msiexec /x " + std::string(kCode64) +
                           " /passive /norestart",
                   }));
-  const auto lines = DebugLines();
+  const auto lines = system.DebugMessages();
   const auto at =
       std::find(lines.begin(), lines.end(), "The _strModuleName is D:\\Setup\\win864.exe.");
   ASSERT_NE(at, lines.end());
@@ -169,7 +163,7 @@ TEST_F(GateTest, HigherVersionAbandonsWithAMessageBox) {
   EXPECT_EQ(Narrow(system.messageBoxes[0].first),
             "The existed ProductVersion is higher than your ProductVersion. Installation quit.");
   EXPECT_EQ(system.messageBoxes[0].second, u"Kestrava");
-  EXPECT_EQ(DebugLines().back(),
+  EXPECT_EQ(system.DebugMessages().back(),
             "the ProductVersion(2.3.0.0) existed is higher than the ProductVersion(2.2.0.35) to be "
             "installed.");
   EXPECT_EQ(FileMessages().back(), "") << "the log file holds no line about the decision";
@@ -277,7 +271,7 @@ TEST_F(GateTest, DebugLinesAreCutToTheirBuffer) {
   system.versionResources[folder + u"\\win864.exe"] = Launcher(u"2.2.0.35");
   Register(kKey64, u"1.0");
   Run(true);
-  const auto lines = DebugLines();
+  const auto lines = system.DebugMessages();
   const auto at = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
     return line.starts_with("The _strModuleName is ");
   });

@@ -32,12 +32,6 @@ class LaunchFolderTest : public ::testing::Test {
     return buffer.substr(0, end);
   }
 
-  std::vector<std::string> Lines() const {
-    std::vector<std::string> lines;
-    for (const auto& line : system.debugLines) lines.push_back(Narrow(line));
-    return lines;
-  }
-
   // Puts a command interpreter (or any program) between the launching program and us.
   void LaunchThrough(const std::u16string& name) {
     (*system.processes)[3].parentId = 250;
@@ -50,8 +44,9 @@ class LaunchFolderTest : public ::testing::Test {
 
 TEST_F(LaunchFolderTest, EmptyTailGivesABlankAndTheLaunchingFolder) {
   EXPECT_EQ(Narrow(Build(u"")), " " + kMediaProperty);
-  EXPECT_EQ(Lines(), (std::vector<std::string>{"lpCmdLine :", "autorun.exe",
-                                               "outCommandLine : " + kMediaProperty}));
+  EXPECT_EQ(system.DebugMessages(),
+            (std::vector<std::string>{"lpCmdLine :", "autorun.exe",
+                                      "outCommandLine : " + kMediaProperty}));
   EXPECT_EQ(system.logWrites.size(), 2u) << "the parent's name goes to the debugger only";
   EXPECT_EQ(system.openedProcessId, 200u);
 }
@@ -75,7 +70,8 @@ TEST_P(CommandInterpreter, IsLookedThroughByItsWholeName) {
                                    ? kMediaProperty
                                    : "/v\"VTRLAUNCHDIR=\\\"C:\\Windows\\System32\\\"\"";
   EXPECT_EQ(Narrow(Build(u"/q")), "/q " + expected);
-  EXPECT_EQ(Lines().at(1), Narrow(GetParam().parentName)) << "the parent's own name is sent";
+  EXPECT_EQ(system.DebugMessages().at(1), Narrow(GetParam().parentName))
+      << "the parent's own name is sent";
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, CommandInterpreter,
@@ -104,14 +100,15 @@ TEST_F(LaunchFolderTest, LaunchingProgramInADriveRootKeepsTheRootBackslash) {
 TEST_F(LaunchFolderTest, ParentThatHasEndedGivesTheTailAndABlank) {
   system.processes->erase(system.processes->begin() + 2);
   EXPECT_EQ(Narrow(Build(u"/q")), "/q ");
-  EXPECT_EQ(Lines(), (std::vector<std::string>{"lpCmdLine :/q", "outCommandLine :/q "}));
+  EXPECT_EQ(system.DebugMessages(),
+            (std::vector<std::string>{"lpCmdLine :/q", "outCommandLine :/q "}));
   EXPECT_EQ(system.openedProcessId, 200u) << "the parent's id is still tried";
 }
 
 TEST_F(LaunchFolderTest, OwnEntryMissingFromTheSnapshotEndsTheLookup) {
   system.currentProcessId = 999;
   EXPECT_EQ(Narrow(Build(u"x")), "x ");
-  EXPECT_EQ(Lines(), (std::vector<std::string>{"lpCmdLine :x"}));
+  EXPECT_EQ(system.DebugMessages(), (std::vector<std::string>{"lpCmdLine :x"}));
   EXPECT_FALSE(system.openedProcessId.has_value());
 }
 
@@ -127,7 +124,7 @@ TEST_P(LookupFailure, LeavesTheTailAndABlank) {
   GetParam().arrange(system);
   EXPECT_EQ(Narrow(Build(u"/q")), "/q ");
   std::vector<std::string> logged;
-  for (const auto& line : Lines()) {
+  for (const auto& line : system.DebugMessages()) {
     if (line.starts_with("lpCmdLine") || line.starts_with("outCommandLine")) logged.push_back(line);
   }
   std::vector<std::string> expected = {"lpCmdLine :/q"};

@@ -55,12 +55,6 @@ class RunStackbootTest : public ::testing::Test {
     return exitCode;
   }
 
-  std::vector<std::string> LoggedMessages() const {
-    std::vector<std::string> messages;
-    for (const auto& line : system.debugLines) messages.push_back(Narrow(line));
-    return messages;
-  }
-
   FakeBootSystem system;
   DiagnosticLog log{system};
 };
@@ -90,7 +84,7 @@ TEST_F(RunStackbootTest, StartsTheLauncherBesideTheProgramAndReturnsItsExitCode)
       "_strFileName " + launch,
       launch,
   };
-  EXPECT_EQ(LoggedMessages(), expected);
+  EXPECT_EQ(system.DebugMessages(), expected);
   EXPECT_EQ(system.logWrites.size(), expected.size() - 1) << "the parent's name is debugger-only";
 }
 
@@ -115,7 +109,7 @@ TEST_F(RunStackbootTest, QuietRunAppendsTheSilentSwitches) {
   const std::string setup = "D:\\Setup\\win864.exe /q /v\"VTRLAUNCHDIR=\\\"D:\\Media\\\"\"";
   ASSERT_EQ(system.started.size(), 1u);
   EXPECT_EQ(Narrow(system.started[0].commandLine), setup + " /s /v/qn");
-  const auto messages = LoggedMessages();
+  const auto messages = system.DebugMessages();
   EXPECT_EQ(messages.at(messages.size() - 2), "_strFileName " + setup);
   EXPECT_EQ(messages.back(), setup + " /s /v/qn");
 }
@@ -124,7 +118,7 @@ TEST_F(RunStackbootTest, ExistingTailIsTakenAsAnAnswerFile) {
   system.existingPaths.insert(u"C:\\answers.ini");
   system.profile[u"CommonInfo"] = {{u"SilenceInstall", u"1"}};
   Run(u"C:\\answers.ini");
-  EXPECT_EQ(LoggedMessages().at(10), "PathFileExists, lpCmdLine is C:\\answers.ini");
+  EXPECT_EQ(system.DebugMessages().at(10), "PathFileExists, lpCmdLine is C:\\answers.ini");
   EXPECT_EQ(system.profileFiles.at(0), u"C:\\answers.ini");
   EXPECT_EQ(system.started.at(0).commandLine, u"D:\\Setup\\win864.exe /s /v\"/qn \"  /l1033");
 }
@@ -132,7 +126,7 @@ TEST_F(RunStackbootTest, ExistingTailIsTakenAsAnAnswerFile) {
 TEST_F(RunStackbootTest, FailedStartIsLoggedAndBecomesTheExitCode) {
   system.processOutcome = {false, 2};
   EXPECT_EQ(Run(), 2);
-  EXPECT_EQ(LoggedMessages().back(), "CreateProcess failed (2)\n");
+  EXPECT_EQ(system.DebugMessages().back(), "CreateProcess failed (2)\n");
   const std::string bytes = system.LogBytes();
   EXPECT_EQ(bytes.substr(bytes.size() - 40), "09:05:07:   CreateProcess failed (2)\r\n\r\n");
 }
@@ -148,7 +142,7 @@ TEST_F(RunStackbootTest, ParameterBufferAllocationFailureStartsNothing) {
   system.allocationSucceeds = false;
   EXPECT_EQ(Run(), 14);
   EXPECT_TRUE(system.started.empty());
-  EXPECT_EQ(LoggedMessages().back(), "CheckProductInstalled finished.")
+  EXPECT_EQ(system.DebugMessages().back(), "CheckProductInstalled finished.")
       << "nothing is logged after the gate";
 }
 
@@ -182,7 +176,7 @@ TEST_F(RunStackbootTest, PercentSignsInTheCommandLineAreLoggedAndRunUnchanged) {
   system.processes.reset();
   system.programFolder = u"D:\\100%s%d";
   Run(u"%s %d");
-  EXPECT_EQ(LoggedMessages().back(), "D:\\100%s%d\\win864.exe %s %d ");
+  EXPECT_EQ(system.DebugMessages().back(), "D:\\100%s%d\\win864.exe %s %d ");
   EXPECT_EQ(system.started.at(0).commandLine, u"D:\\100%s%d\\win864.exe %s %d ");
 }
 
@@ -195,7 +189,7 @@ TEST_F(RunStackbootTest, LongestProgramFolderIsNeverCut) {
   ASSERT_EQ(system.started.size(), 1u);
   EXPECT_EQ(system.started[0].applicationName, folder + u"\\win864.exe");
   EXPECT_EQ(system.started[0].commandLine, folder + u"\\win864.exe /Q  /s /v/qn");
-  const auto messages = LoggedMessages();
+  const auto messages = system.DebugMessages();
   EXPECT_EQ(messages.back().substr(0, 13), "_strFileName ")
       << "a final command line over 256 characters is run but not logged";
   EXPECT_EQ(messages.back().size(), 254u) << "the _strFileName line is cut to 254 characters";
