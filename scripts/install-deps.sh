@@ -9,7 +9,7 @@ packages=(
   clang-format clang-tidy cppcheck
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
   wine wine64 wine32:i386 msitools wixl qemu-user-static
-  python3-pytest xvfb x11-utils xdotool imagemagick
+  python3-pytest python3-pytest-rerunfailures xvfb x11-utils xdotool imagemagick
 )
 
 sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -5,6 +5,8 @@ set -euo pipefail
 repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$repo_root/scripts/wine-env.sh"
 cd "$repo_root/tests/windows"
-# Without CAP_DAC_OVERRIDE even root honours a read-only file, as Windows does.
+# Without CAP_DAC_OVERRIDE even root honours a read-only file, as Windows does. Wine now and
+# then fails to start a process at all; a test that fails is run once more, and pytest's
+# summary counts every such rerun, so flakiness stays visible.
 exec setpriv --bounding-set -dac_override,-dac_read_search \
-  /usr/bin/python3 -m pytest -p no:cacheprovider "$@"
+  /usr/bin/python3 -m pytest -p no:cacheprovider --reruns 1 --reruns-delay 2 "$@"
