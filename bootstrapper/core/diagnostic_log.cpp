@@ -1,5 +1,7 @@
 #include "diagnostic_log.h"
 
+#include <cstdlib>
+
 #include "os_classification.h"
 
 namespace stackboot {
@@ -76,6 +78,14 @@ void DiagnosticLog::AppendLogLine() {
   std::size_t count = EncodeLogBytes(line.View(), bytes);
   count += EncodeLogBytes(u"\n", bytes + count);
   system_.AppendToLogFile(bytes, count);
+}
+
+bool OpenLogAtStartup(DiagnosticLog& log, void (*closeAtExit)()) {
+  log.OpenLogFile();
+  // Should registration fail, the system still closes the file at exit, and every line has
+  // already been written.
+  static_cast<void>(std::atexit(closeAtExit));
+  return true;
 }
 
 int PrepareRun(BootSystem& system, DiagnosticLog& log) {

@@ -55,6 +55,11 @@ class DiagnosticLog {
   LogMessage message_;
 };
 
+// For a process-wide log's static initialiser: opens the log, so that it is open before the
+// program entry runs, and registers `closeAtExit` (which closes it) with the runtime's exit
+// processing. Returns true, to initialise the static.
+bool OpenLogAtStartup(DiagnosticLog& log, void (*closeAtExit)());
+
 // The first step of a run: reports the log file and classifies the OS. Returns the OS type.
 int PrepareRun(BootSystem& system, DiagnosticLog& log);
 

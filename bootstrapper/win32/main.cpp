@@ -1,7 +1,5 @@
 #include <windows.h>
 
-#include <cstdlib>
-
 #include "diagnostic_log.h"
 #include "run_sequence.h"
 #include "win32_boot_system.h"
@@ -16,13 +14,7 @@ stackboot::DiagnosticLog g_log(g_system);
 void CloseLogAtExit() { g_log.CloseLogFile(); }
 
 // Opens the log before the entry runs, so that every line of the run reaches the file.
-const bool g_logOpened = [] {
-  g_log.OpenLogFile();
-  // Should registration fail, the system still closes the file at exit, and every line has
-  // already been written.
-  static_cast<void>(std::atexit(CloseLogAtExit));
-  return true;
-}();
+const bool g_logOpened = stackboot::OpenLogAtStartup(g_log, CloseLogAtExit);
 
 }  // namespace
 

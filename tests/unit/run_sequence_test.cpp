@@ -201,16 +201,5 @@ TEST_F(RunStackbootTest, UnknownProgramFolderStillNamesTheLauncher) {
   EXPECT_EQ(system.started.at(0).applicationName, u"\\win864.exe");
 }
 
-TEST_F(RunStackbootTest, LogIsOpenBeforeTheFirstLineOfTheRun) {
-  system.processes.reset();
-  Run();
-  const auto open = std::find(system.journal.begin(), system.journal.end(), "OpenLogFile");
-  const auto split = std::find(system.journal.begin(), system.journal.end(), "SplitCommandLine");
-  const auto write = std::find(system.journal.begin(), system.journal.end(), "AppendToLogFile");
-  EXPECT_LT(open, split);
-  EXPECT_LT(open, write);
-  EXPECT_EQ(system.logWrites.size(), system.debugLines.size()) << "every line reached the file";
-}
-
 }  // namespace
 }  // namespace stackboot
