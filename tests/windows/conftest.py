@@ -5,6 +5,7 @@ fixtures keep a wineserver running for the session and stop it at the end.
 """
 import os
 import pathlib
+import re
 import shutil
 import subprocess
 import tempfile
@@ -130,6 +131,21 @@ def parse_log(data):
             lines.append((text[:8], text[12:]))
         else:
             lines.append((None, text))
+    return lines
+
+
+def messages(log_file):
+    """The messages of the log file, line by line, without their time stamps."""
+    return [text for _, text in parse_log(log_file.read_bytes())]
+
+
+def debugger_lines(result):
+    """A 32-bit program's debugger lines, from Wine's trace (run with WINEDEBUG=-all,warn+seh)."""
+    lines = []
+    for line in result.stderr.decode("latin-1").splitlines():
+        match = re.search(r'warn:seh:OutputDebugStringA "(.*)"$', line)
+        if match:
+            lines.append(match.group(1).encode("latin-1").decode("unicode_escape"))
     return lines
 
 

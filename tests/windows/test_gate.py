@@ -1,33 +1,19 @@
 """The installed-package gate of the real stackboot.exe under Wine, with real Windows Installer
 packages registered by msiexec: equal and lower versions are removed before the launcher runs,
 a higher one ends the run."""
-import re
 import shutil
 
 import pytest
 
 import installer
 import message_box
-from conftest import BUILD_ROOT, KEY_64, RUN_START, parse_log
+from conftest import BUILD_ROOT, KEY_64, RUN_START, debugger_lines, messages
 
 # Kept after the run, for a person to look at.
 SCREENSHOTS = BUILD_ROOT / "screenshots"
 
 UNINSTALL_QUIET = f"msiexec /x {installer.PRODUCT_CODE} /quiet /norestart"
 UNINSTALL_PASSIVE = f"msiexec /x {installer.PRODUCT_CODE} /passive /norestart"
-
-
-def messages(log_file):
-    return [text for _, text in parse_log(log_file.read_bytes())]
-
-
-def debugger_lines(result):
-    lines = []
-    for line in result.stderr.decode("latin-1").splitlines():
-        match = re.search(r'warn:seh:OutputDebugStringA "(.*)"$', line)
-        if match:
-            lines.append(match.group(1).encode("latin-1").decode("unicode_escape"))
-    return lines
 
 
 @pytest.fixture
@@ -42,7 +28,6 @@ def product(wine, win_x64, tmp_path):
 
     def register(package):
         assert installer.install(wine, scratch, installer.package_path(win_x64, package)) == 0
-        return installer.registry_values(wine, installer.PRODUCT_KEY)
 
     clean()
     yield register

@@ -5,7 +5,7 @@ import shutil
 
 import pytest
 
-from conftest import NOT_REGISTERED, RUN_START, parse_log
+from conftest import NOT_REGISTERED, RUN_START, messages, parse_log
 
 WORKED_EXAMPLE_INI = """\
 [CommonInfo]
@@ -24,10 +24,6 @@ COMMENT=
 WORKED_EXAMPLE_TEXT = (
     '/s /v"/qn /l* \\"C:\\Temp\\stack.log\\" INSTALLDIR=\\"C:\\Program Files\\Radio Stack \\" '
     'REBOOT=ReallySuppress vtrlaunchdir=\\"D:\\Media \\" "  /l1031')
-
-
-def messages(log_file):
-    return [text for _, text in parse_log(log_file.read_bytes())]
 
 
 def write_ini(path, text):

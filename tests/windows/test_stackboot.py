@@ -5,13 +5,9 @@ import subprocess
 
 import pytest
 
-from conftest import LOG_WINDOWS, NOT_REGISTERED, RUN_START, parse_log
+from conftest import LOG_WINDOWS, NOT_REGISTERED, RUN_START, debugger_lines, messages, parse_log
 
 FEED_REST = (None, "")  # the unstamped rest of the classification's closing line feed
-
-
-def messages(log_file):
-    return [text for _, text in parse_log(log_file.read_bytes())]
 
 
 def launched(package, tail="", quiet=False):
@@ -58,11 +54,7 @@ def test_debugger_receives_every_message_in_order(make_package, log_file):
     package = make_package()
     result = package.run(env={"WINEDEBUG": "-all,warn+seh"})
     assert result.returncode == 0
-    traced = []
-    for line in result.stderr.decode("latin-1").splitlines():
-        match = re.search(r'warn:seh:OutputDebugStringA "(.*)"$', line)
-        if match:
-            traced.append(match.group(1).encode("latin-1").decode("unicode_escape"))
+    traced = debugger_lines(result)
     expected = [text for text in expected_run(package) if text]
     expected.insert(3, "\n")
     expected.insert(expected.index("lpCmdLine :") + 1, "start.exe")
