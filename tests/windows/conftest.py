@@ -12,6 +12,8 @@ import tempfile
 
 import pytest
 
+import message_box
+
 REPO = pathlib.Path(__file__).resolve().parents[2]
 BUILD_ROOT = pathlib.Path(os.environ.get("VANTREL_BUILD_ROOT", REPO / "build"))
 WINE64 = "/usr/lib/wine/wine64"
@@ -72,17 +74,21 @@ def has_dac_override():
 
 
 @pytest.fixture(scope="session")
-def wine():
+def wine(x_display):
     # Wine keeps a file's read-only attribute in its Unix permission bits, which root ignores
     # unless it runs without CAP_DAC_OVERRIDE (scripts/run-windows-tests.sh drops it).
     if has_dac_override():
         pytest.fail("run the Windows tests through scripts/run-windows-tests.sh")
     w = Wine()
+    # Every Wine program of the session shares one display, so that the desktop process that
+    # shows windows is always on it (see message_box.py).
+    w.env.update(x_display.env)
     # A resident wineserver makes every program start far cheaper; one may already be running
     # for this prefix, which serves as well.
     w.server("-p")
     yield w
     w.server("-k")
+    w.server("-w")
 
 
 @pytest.fixture(scope="session")
@@ -221,15 +227,10 @@ def make_package(wine, win_i686, win_x64, tmp_path):
 
 @pytest.fixture(scope="session")
 def x_display():
-    """A virtual X display (Xvfb) of its own for the tests that show windows; see message_box.py
-    for how Wine programs are put on it. Xvfb ends with the session."""
-    import message_box
-
+    """A virtual X display (Xvfb) of the session, on which Wine programs show their windows;
+    it ends after the session's Wine processes."""
     display = message_box.start_xvfb()
     try:
         yield display
     finally:
-        if "WINEPREFIX" in os.environ:
-            # Wine's desktop process lingers for a second after the last program.
-            message_box.wait_for_desktop_to_leave(os.environ["WINEPREFIX"], display)
         message_box.stop_xvfb(display)

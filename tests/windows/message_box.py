@@ -1,12 +1,10 @@
 """Wine programs' message boxes on a virtual X display: find, read, photograph and answer them.
 
-Under Wine a window is shown through the prefix's desktop process (explorer.exe /desktop). That
-process is started by the first program that needs it, takes the X display from that program's
-DISPLAY, and ends about a second after the last program has gone. One that was started without
-DISPLAY (by any earlier test) makes a GUI program started meanwhile fail at once ("no driver
-could be loaded"; exit code 255), whatever DISPLAY that program has. start_gui_program() therefore
-waits until the prefix has no desktop process for another display, and then shows a check box
-on the display and starts the program only once that box is there.
+Under Wine a window is shown through the prefix's desktop process (explorer.exe /desktop), which
+takes its X display from the first program that needs it and lives until shortly after the last
+one. A desktop process started without a display makes every GUI program fail for as long as it
+lives, so the Windows tests give every Wine program of the session the same Xvfb display (the
+`wine` fixture in conftest.py), and a message box simply appears there.
 
 Xvfb runs without a window manager, so windows have no frame or title bar: the title exists only
 as the X window's name, which is how the window is found. Wine draws a dialog's texts itself, so
@@ -81,104 +79,11 @@ def stop_xvfb(display):
     _stop(display.process)
 
 
-def _desktop_processes(prefix):
-    """{pid: DISPLAY or None} of the desktop processes of one Wine prefix."""
-    found = {}
-    for entry in pathlib.Path("/proc").iterdir():
-        if not entry.name.isdigit():
-            continue
-        try:
-            command = (entry / "cmdline").read_bytes().split(b"\0")
-            if not (command[0].lower().endswith(b"explorer.exe") and b"/desktop" in command[1:]):
-                continue
-            environment = dict(item.split(b"=", 1) for item in
-                               (entry / "environ").read_bytes().split(b"\0") if b"=" in item)
-        except (OSError, IndexError):
-            continue  # ended meanwhile, or not ours to read
-        if environment.get(b"WINEPREFIX", b"").rstrip(b"/") == os.fsencode(prefix).rstrip(b"/"):
-            display = environment.get(b"DISPLAY")
-            found[int(entry.name)] = display.decode() if display is not None else None
-    return found
-
-
-def _all_desktop_processes():
-    """{pid: (WINEPREFIX, DISPLAY)} of every Wine desktop process, for failure messages."""
-    found = {}
-    for entry in pathlib.Path("/proc").iterdir():
-        try:
-            if entry.name.isdigit() and b"explorer.exe" in (entry / "cmdline").read_bytes():
-                environment = dict(item.split(b"=", 1) for item in
-                                   (entry / "environ").read_bytes().split(b"\0") if b"=" in item)
-                found[int(entry.name)] = (environment.get(b"WINEPREFIX"),
-                                          environment.get(b"DISPLAY"))
-        except OSError as error:
-            found[int(entry.name)] = error
-    return found
-
-
-def wait_for_desktop(wine, display, timeout=30):
-    """Waits until the prefix's desktop process, if any, is on `display`."""
-    deadline = time.monotonic() + timeout
-    while True:
-        others = {pid: shown for pid, shown in _desktop_processes(wine.prefix).items()
-                  if shown != display.name}
-        if not others:
-            return
-        if time.monotonic() > deadline:
-            raise TimeoutError(f"Wine desktop process on another display: {others}")
-        time.sleep(0.1)
-
-
-def wait_for_desktop_to_leave(prefix, display, timeout=15):
-    """Waits (at most `timeout` seconds) until no desktop process of the prefix uses `display`,
-    so that the display can go without pulling the ground from under one; True if none is
-    left."""
-    deadline = time.monotonic() + timeout
-    while display.name in _desktop_processes(prefix).values():
-        if time.monotonic() > deadline:
-            return False
-        time.sleep(0.1)
-    return True
-
-
-CHECK_TITLE = "Vantrel display check"
-
-
-def start_gui_program(wine, display, args, *, probe_exe, env=None, attempts=3):
-    """Starts a Windows program whose windows appear on `display`; returns its Popen.
-
-    Before that, a check box of probe_exe (tools/message_box_probe.exe) has to appear on
-    `display`: proof that the prefix's desktop process serves it. The program starts while the
-    box still holds that desktop process, and the box is answered once the program runs. A check
-    that fails (the desktop process of an earlier program without a display, which the scan of
-    wait_for_desktop missed) has no side effects and is tried again once no desktop process is
-    left.
-    """
-    quiet = {"stdin": subprocess.DEVNULL, "stdout": subprocess.DEVNULL,
-             "stderr": subprocess.DEVNULL}
-    failures = []
-    for _ in range(attempts):
-        wait_for_desktop(wine, display)
-        check = wine.popen([probe_exe, "display check", CHECK_TITLE], env=display.env, **quiet)
-        try:
-            window = wait_for_window(display, CHECK_TITLE, process=check)
-        except AssertionError as failure:
-            failures.append(str(failure))
-            _wait_for_no_desktop(wine.prefix)
-            continue
-        program = wine.popen(args, env={**(env or {}), **display.env}, **quiet)
-        _dismiss(display, window, CHECK_TITLE)
-        assert check.wait(timeout=60) == 1, "the display check box was not answered with OK"
-        return program
-    raise AssertionError(f"Wine's desktop did not come up on {display.name}: {failures}")
-
-
-def _wait_for_no_desktop(prefix, timeout=30):
-    deadline = time.monotonic() + timeout
-    while _desktop_processes(prefix):
-        if time.monotonic() > deadline:
-            raise TimeoutError(f"Wine desktop processes stay: {_desktop_processes(prefix)}")
-        time.sleep(0.1)
+def start_gui_program(wine, args, *, env=None):
+    """Starts a Windows program whose windows appear on the session's display; returns its
+    Popen."""
+    return wine.popen(args, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                      stderr=subprocess.DEVNULL)
 
 
 def _xdotool(display, *args, timeout=10):
@@ -208,8 +113,7 @@ def wait_for_window(display, title, timeout=30, process=None):
             return windows[0]
         if process is not None and process.poll() is not None:
             raise AssertionError(f"program ended with {process.returncode} before showing "
-                                 f"a window titled {title!r}; Wine desktop processes "
-                                 f"(pid: DISPLAY) now: {_all_desktop_processes()}")
+                                 f"a window titled {title!r}")
         if time.monotonic() > deadline:
             raise TimeoutError(f"no window titled {title!r} on {display.name}")
         time.sleep(0.1)

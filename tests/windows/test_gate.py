@@ -125,9 +125,7 @@ def test_higher_version_in_a_normal_run_asks_the_user(make_package, log_file, pr
     product("stack_2_2_0_35")
     package = make_package(launcher_build="setup_launcher_2_2_0_30")
     tools = win_x64 / "tools"
-    process = message_box.start_gui_program(wine, x_display, [package.program],
-                                            probe_exe=tools / "message_box_probe.exe",
-                                            env=package.launcher_env())
+    process = message_box.start_gui_program(wine, [package.program], env=package.launcher_env())
     try:
         answered = message_box.answer_message_box(
             x_display, "Kestrava", tmp_path / "kestrava.png", wine=wine,

@@ -336,8 +336,7 @@ def lit_pixels(path):
 def test_message_box_is_found_read_photographed_and_answered(wine, tools, x_display, tmp_path,
                                                               text, caption):
     probe = tools / "message_box_probe.exe"
-    process = message_box.start_gui_program(wine, x_display, [probe, text, caption],
-                                            probe_exe=probe, env=LOCALE)
+    process = message_box.start_gui_program(wine, [probe, text, caption], env=LOCALE)
     try:
         answered = message_box.answer_message_box(
             x_display, caption, tmp_path / "box.png", wine=wine,
