@@ -24,24 +24,43 @@ constexpr std::u16string_view kQuotedValueClose = u" \\\" ";
 using Property =
     BoundedText<2 * (kFieldCapacity - 1) + kQuotedValueOpen.size() + kQuotedValueClose.size() + 1>;
 
+// A path that exists relative to the current folder, made whole: room for a current folder and a
+// relative path of up to MAX_PATH units each.
+using FullPath = BoundedText<2 * kMaxPath>;
+
+// The answer file, read by its full path: given a bare or relative name, the profile reader would
+// look in the Windows folder instead of where the file was found. A file whose full path cannot
+// be had reads as one without any key.
 class AnswerFile {
  public:
-  AnswerFile(BootSystem& system, const char16_t* path) : system_(system), path_(path) {}
+  AnswerFile(BootSystem& system, const char16_t* found) : system_(system) {
+    path_.Clear();
+    if (system.GetFullPath(found, path_.Data(), FullPath::kCapacity)) {
+      path_.SyncAfterExternalWrite();
+    } else {
+      path_.Clear();
+    }
+  }
 
   void Read(const char16_t* section, const char16_t* key, const char16_t* defaultText,
             Field& out) const {
     out.Clear();
-    system_.ReadProfileValue(section, key, defaultText, out.Data(), Field::kCapacity, path_);
+    if (path_.Empty()) {
+      out.Append(ViewOf(defaultText));
+      return;
+    }
+    system_.ReadProfileValue(section, key, defaultText, out.Data(), Field::kCapacity, path_.CStr());
     out.SyncAfterExternalWrite();
   }
 
   std::size_t ReadKeyNames(char16_t* out) const {
-    return system_.ReadProfileKeyNames(kMsParam, out, kKeyListCapacity, path_);
+    if (path_.Empty()) return 0;
+    return system_.ReadProfileKeyNames(kMsParam, out, kKeyListCapacity, path_.CStr());
   }
 
  private:
   BootSystem& system_;
-  const char16_t* path_;
+  FullPath path_;
 };
 
 bool IsQuotedProperty(std::u16string_view name) {

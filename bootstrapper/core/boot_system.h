@@ -29,6 +29,17 @@ struct ProcessEntry {
   char16_t exeFile[260] = {};  // the executable's file name, as the snapshot gives it
 };
 
+// What the log file turned out to be once opened: a file reached through a reparse point, or one
+// with further names elsewhere, could be a place that someone other than the system chose.
+struct LogFileFacts {
+  bool folderIsReparsePoint = false;
+  bool fileIsReparsePoint = false;
+  std::uint32_t linkCount = 0;
+};
+
+// A process creation time, in the system's 100-nanosecond units.
+using CreationTime = std::uint64_t;
+
 struct ProcessOutcome {
   bool started = false;
   // The child's exit code when started, else the system error code of the failed start.
@@ -46,9 +57,11 @@ class BootSystem {
   virtual bool GetCommonProgramFilesFolder(char16_t* folder, std::size_t capacity) = 0;
   // Creates the folder; an existing folder or a failure is not reported.
   virtual void CreateFolder(const char16_t* path) = 0;
-  // Opens the log file for appending (created when missing), shared for reading and writing
-  // but not deleting. At most one log file is open at a time.
-  virtual bool OpenLogFile(const char16_t* path) = 0;
+  // Opens the log file in `folder` for appending (created when missing), shared for reading and
+  // writing but not deleting, without following a reparse point at the file itself; the folder
+  // is held against replacement while the file is opened. Reports what was opened. At most one
+  // log file is open at a time.
+  virtual bool OpenLogFile(const char16_t* folder, const char16_t* path, LogFileFacts& facts) = 0;
   // Hands the bytes to the system in one write at the end of the open log file.
   virtual bool AppendToLogFile(const std::uint8_t* bytes, std::size_t count) = 0;
   virtual void CloseLogFile() = 0;
@@ -73,13 +86,15 @@ class BootSystem {
   // Heap memory for `count` UTF-16 units, or null.
   virtual char16_t* AllocateText(std::size_t count) = 0;
   virtual void FreeText(char16_t* text) = 0;
-  // The folder of the running program file without a trailing backslash; false when the module
-  // path is unavailable or did not fit into `capacity`.
-  virtual bool GetProgramFolder(char16_t* folder, std::size_t capacity) = 0;
+  // The folder of the running program file without a trailing backslash. Returns 0, or the
+  // system error code when the module path is unavailable or did not fit into `capacity`.
+  virtual std::uint32_t GetProgramFolder(char16_t* folder, std::size_t capacity) = 0;
   // Starts `applicationName` with the command line unchanged, waits without a time limit.
   virtual ProcessOutcome RunProcess(const char16_t* applicationName, char16_t* commandLine) = 0;
 
   // --- answer file (profile reader)
+  // The full path of a path relative to the current folder; false when it fails or does not fit.
+  virtual bool GetFullPath(const char16_t* path, char16_t* out, std::size_t capacity) = 0;
   // The value of one key (the default when the key is absent), cut to capacity - 1 units and
   // terminated; returns the number of units copied.
   virtual std::size_t ReadProfileValue(const char16_t* section, const char16_t* key,
@@ -104,8 +119,16 @@ class BootSystem {
   virtual bool LoadProcessStatusLibrary() = 0;
   virtual bool FindModulePathReader() = 0;
   virtual void FreeProcessStatusLibrary() = 0;
-  // The path of the opened process's main executable; the result is not reported.
+  // The path of the opened process's main executable through the process-status library; the
+  // result is not reported.
   virtual void ReadProcessImagePath(char16_t* out, std::size_t capacity) = 0;
+  // The same path through the kernel, which also reads a process of the other bitness; false
+  // when unavailable or cut.
+  virtual bool ReadProcessImageName(char16_t* out, std::size_t capacity) = 0;
+  // Creation times: of the opened process, of any process by id, and of this one.
+  virtual bool GetOpenedProcessCreationTime(CreationTime& time) = 0;
+  virtual bool GetProcessCreationTime(std::uint32_t processId, CreationTime& time) = 0;
+  virtual bool GetOwnCreationTime(CreationTime& time) = 0;
   // Cuts the last element off a path in place (a drive root keeps its backslash); false when
   // nothing was removed.
   virtual bool RemoveFileSpec(char16_t* path) = 0;
@@ -129,8 +152,9 @@ class BootSystem {
   // (bytes for binary values, characters for texts).
   virtual bool QueryVersionValue(const void* block, const char16_t* subBlock, const void*& value,
                                  std::uint32_t& length) = 0;
-  // The system folder, without a trailing backslash; false when unavailable or cut.
-  virtual bool GetSystemFolder(char16_t* folder, std::size_t capacity) = 0;
+  // The system folder, without a trailing backslash. Returns 0, or the system error code when
+  // it is unavailable or did not fit.
+  virtual std::uint32_t GetSystemFolder(char16_t* folder, std::size_t capacity) = 0;
   // A message box with an OK button and no owner window; the answer is not reported.
   virtual void ShowMessageBox(const char16_t* text, const char16_t* caption) = 0;
 };

@@ -21,21 +21,33 @@ std::size_t EncodeLogBytes(std::u16string_view line, std::uint8_t* out) {
 
 }  // namespace
 
-void BuildLogFilePath(BootSystem& system, PathText& path) {
-  // A missing folder leaves the path rooted at the current drive, which is then used as is.
-  FillFromSystem(path, [&system](char16_t* folder, std::size_t capacity) {
-    return system.GetCommonProgramFilesFolder(folder, capacity);
+bool BuildLogFilePath(BootSystem& system, PathText& folder, PathText& path) {
+  path.Clear();
+  FillFromSystem(folder, [&system](char16_t* common, std::size_t capacity) {
+    return system.GetCommonProgramFilesFolder(common, capacity);
   });
-  path.Append(u"\\Vantrel");
-  system.CreateFolder(path.CStr());
-  path.Append(u"\\");
-  path.Append(u"UARTDriver.txt");
+  path.Append(folder.View());
+  if (folder.Empty() || !folder.AppendWhole(u"\\Vantrel") ||
+      !path.AppendWhole(u"\\Vantrel\\UARTDriver.txt")) {
+    folder.Clear();
+    path.Clear();
+    return false;
+  }
+  system.CreateFolder(folder.CStr());
+  return true;
 }
 
 void DiagnosticLog::OpenLogFile() {
+  PathText folder;
   PathText path;
-  BuildLogFilePath(system_, path);
-  fileOpen_ = system_.OpenLogFile(path.CStr());
+  if (!BuildLogFilePath(system_, folder, path)) return;
+  LogFileFacts facts;
+  if (!system_.OpenLogFile(folder.CStr(), path.CStr(), facts)) return;
+  if (facts.folderIsReparsePoint || facts.fileIsReparsePoint || facts.linkCount != 1) {
+    system_.CloseLogFile();
+    return;
+  }
+  fileOpen_ = true;
 }
 
 void DiagnosticLog::CloseLogFile() {
@@ -89,10 +101,11 @@ bool OpenLogAtStartup(DiagnosticLog& log, void (*closeAtExit)()) {
 }
 
 int PrepareRun(BootSystem& system, DiagnosticLog& log) {
+  PathText folder;
   PathText path;
-  BuildLogFilePath(system, path);
+  const bool known = BuildLogFilePath(system, folder, path);
   log.WriteLog(u"Log file (%s)", path.CStr());
-  if (system.FindFile(path.CStr())) {
+  if (known && system.FindFile(path.CStr())) {
     // The file holds the lines of earlier runs: it is reported, never deleted.
     log.WriteLog(u"Log file exist.(%s)", path.CStr());
   }

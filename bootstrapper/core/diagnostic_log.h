@@ -18,8 +18,11 @@ inline constexpr std::size_t kLogLineCapacity = 4096;
 using PathText = BoundedText<kMaxPath>;
 using LogMessage = BoundedText<kMaxLogMessageLength + 1>;
 
-// <common program files>\Vantrel\UARTDriver.txt; creates the Vantrel folder on the way.
-void BuildLogFilePath(BootSystem& system, PathText& path);
+// <common program files>\Vantrel\UARTDriver.txt and its folder; creates the folder on the way.
+// False, with both left empty, when the system names no common files folder or the path would
+// not fit: a path from the root of the current drive, or a cut one, names a place that the
+// system did not choose.
+bool BuildLogFilePath(BootSystem& system, PathText& folder, PathText& path);
 
 // The bootstrapper's diagnostic log: every message goes to the debugger and, time-stamped, as
 // one line to the log file, which accumulates across runs. Each line is handed to the system as
@@ -30,7 +33,8 @@ class DiagnosticLog {
   DiagnosticLog(const DiagnosticLog&) = delete;
   DiagnosticLog& operator=(const DiagnosticLog&) = delete;
 
-  // Runs before the program entry; a file that cannot be opened leaves the log debugger-only.
+  // Runs before the program entry. A file that cannot be opened, or that is reached through a
+  // reparse point or has further names, leaves the log debugger-only.
   void OpenLogFile();
   // Runs at process exit.
   void CloseLogFile();

@@ -63,11 +63,20 @@ void BuildUninstallCommand(const RunContext& run, const ProductCode& code,
 }
 
 // msiexec.exe in the system folder, so that the search path cannot choose what runs elevated.
-void GetMsiexecPath(BootSystem& system, PathText& path) {
-  FillFromSystem(path, [&system](char16_t* folder, std::size_t capacity) {
-    return system.GetSystemFolder(folder, capacity);
-  });
-  path.Append(u"\\msiexec.exe");
+// Returns 0, or the system error code when the system folder is unknown.
+std::uint32_t GetMsiexecPath(BootSystem& system, PathText& path) {
+  path.Clear();
+  const std::uint32_t error = system.GetSystemFolder(path.Data(), PathText::kCapacity);
+  if (error != 0) {
+    path.Clear();
+    return error;
+  }
+  path.SyncAfterExternalWrite();
+  if (!path.AppendWhole(u"\\msiexec.exe")) {
+    path.Clear();
+    return kErrorInsufficientBuffer;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -132,11 +141,14 @@ GateOutcome RunInstalledPackageGate(RunContext& run) {
   const HeapText moduleName(run.system, kParameterCapacity);
   if (moduleName.Get() == nullptr) return GateOutcome::kOutOfMemory;
   PackagePath packagePath;
-  GetSetupPackagePath(run, packagePath);
+  const bool packageLocated = GetSetupPackagePath(run, packagePath) == 0;
   for (std::size_t i = 0; i < packagePath.Length(); ++i) {
     moduleName.Get()[i] = packagePath.CStr()[i];
   }
   WriteDebugLine(run.system, u"The _strModuleName is %s.", moduleName.Get());
+  // Without a launcher of ours there is nothing to compare, and removing the registered package
+  // would leave none installed: the launch step reports why nothing can be started.
+  if (!packageLocated) return GateOutcome::kProceed;
 
   VersionText installed;
   GetInstalledProductVersion(run, installed);
@@ -163,8 +175,8 @@ GateOutcome RunInstalledPackageGate(RunContext& run) {
   UninstallCommand command;
   BuildUninstallCommand(run, code, command);
   PathText msiexec;
-  GetMsiexecPath(run.system, msiexec);
-  RunAndWait(run, msiexec.CStr(), command.Data());
+  const std::uint32_t locateError = GetMsiexecPath(run.system, msiexec);
+  RunAndWait(run, locateError, msiexec.CStr(), command.Data());
   run.log.WriteLog(u"Uninstall _strCommandLine is %s", command.CStr());
   return GateOutcome::kProceed;
 }

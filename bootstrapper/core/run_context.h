@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "boot_system.h"
 #include "diagnostic_log.h"
 
@@ -18,5 +20,7 @@ inline constexpr int kExitSplitFailed = -1;
 inline constexpr int kExitUnsupportedOs = 1;
 inline constexpr int kExitAbandoned = 0;
 inline constexpr int kExitOutOfMemory = 14;  // ERROR_OUTOFMEMORY
+
+inline constexpr std::uint32_t kErrorInsufficientBuffer = 122;
 
 }  // namespace stackboot

@@ -27,19 +27,23 @@ bool IsQuietSwitch(const SplitArguments& arguments) {
   return second == u'Q' || second == u'q';
 }
 
-void GetSetupPackagePath(RunContext& run, PackagePath& path) {
-  PathText folder;
-  FillFromSystem(folder, [&run](char16_t* out, std::size_t capacity) {
-    return run.system.GetProgramFolder(out, capacity);
-  });
+std::uint32_t GetSetupPackagePath(RunContext& run, PackagePath& path) {
   path.Clear();
+  PathText folder;
+  const std::uint32_t error = run.system.GetProgramFolder(folder.Data(), PathText::kCapacity);
+  if (error != 0) return error;
+  folder.SyncAfterExternalWrite();
   path.Append(folder.View());
   path.Append(u"\\");
   path.Append(run.nOSType == OS_WIN8_X86 ? kLauncher32 : kLauncher64);
+  return 0;
 }
 
-ProcessOutcome RunAndWait(RunContext& run, const char16_t* applicationName, char16_t* commandLine) {
-  const ProcessOutcome outcome = run.system.RunProcess(applicationName, commandLine);
+ProcessOutcome RunAndWait(RunContext& run, std::uint32_t locateError,
+                          const char16_t* applicationName, char16_t* commandLine) {
+  const ProcessOutcome outcome = locateError != 0
+                                     ? ProcessOutcome{false, locateError}
+                                     : run.system.RunProcess(applicationName, commandLine);
   if (!outcome.started) {
     run.log.WriteLog(u"CreateProcess failed (%d)\n", static_cast<std::int32_t>(outcome.code));
   }
@@ -72,7 +76,7 @@ int RunStackboot(BootSystem& system, DiagnosticLog& log, const char16_t* lpCmdLi
   BuildParameters(run, lpCmdLine, params.Get());
 
   PackagePath packagePath;
-  GetSetupPackagePath(run, packagePath);
+  const std::uint32_t locateError = GetSetupPackagePath(run, packagePath);
   SetupCommand strFileName;
   strFileName.Append(packagePath.View());
   strFileName.Append(u" ");
@@ -84,7 +88,8 @@ int RunStackboot(BootSystem& system, DiagnosticLog& log, const char16_t* lpCmdLi
   if (run.bQuiet) commandLine.Append(kQuietSuffix);
   log.WriteLogText(commandLine.CStr());
 
-  const ProcessOutcome outcome = RunAndWait(run, packagePath.CStr(), commandLine.Data());
+  const ProcessOutcome outcome =
+      RunAndWait(run, locateError, packagePath.CStr(), commandLine.Data());
   return static_cast<int>(outcome.code);
 }
 

@@ -29,12 +29,17 @@ using SetupCommand = BoundedText<kSetupCommandCapacity>;
 // Quiet mode: exactly one argument, whose second character is Q or q (/q, -Q, /quiet).
 bool IsQuietSwitch(const SplitArguments& arguments);
 
-// The setup launcher for the run's OS type, in the folder of the running program.
-void GetSetupPackagePath(RunContext& run, PackagePath& path);
+// The setup launcher for the run's OS type, in the folder of the running program. Returns 0, or
+// the system error code when that folder is unknown; the path is then empty, since a launcher
+// beside an unknown folder is not ours.
+std::uint32_t GetSetupPackagePath(RunContext& run, PackagePath& path);
 
 // Starts `commandLine` with `applicationName` as the program to run (a full path, never left
-// to the search path) and waits for its end; a failed start is logged.
-ProcessOutcome RunAndWait(RunContext& run, const char16_t* applicationName, char16_t* commandLine);
+// to the search path) and waits for its end; a failed start is logged. `locateError`, when not
+// 0, is why the program's own path is unknown: nothing is started and the start counts as
+// failed with that error.
+ProcessOutcome RunAndWait(RunContext& run, std::uint32_t locateError,
+                          const char16_t* applicationName, char16_t* commandLine);
 
 // The whole run behind the program entry; returns the process exit code.
 int RunStackboot(BootSystem& system, DiagnosticLog& log, const char16_t* lpCmdLine);

@@ -48,13 +48,31 @@ bool Win32BootSystem::GetCommonProgramFilesFolder(char16_t* folder, std::size_t 
 
 void Win32BootSystem::CreateFolder(const char16_t* path) { CreateDirectoryW(Wide(path), nullptr); }
 
-bool Win32BootSystem::OpenLogFile(const char16_t* path) {
+bool Win32BootSystem::OpenLogFile(const char16_t* folder, const char16_t* path,
+                                  LogFileFacts& facts) {
+  logFile_.Reset();
+  // The folder itself, not what a reparse point there leads to; held without delete sharing, so
+  // that it cannot be renamed or replaced until the file is open.
+  const UniqueFileHandle folderHandle(CreateFileW(
+      Wide(folder), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  BY_HANDLE_FILE_INFORMATION folderInfo;
+  if (!folderHandle.IsValid() || !GetFileInformationByHandle(folderHandle.Get(), &folderInfo)) {
+    return false;
+  }
   // Append-only access: every write lands at the end of the file, after other runs' lines.
   // Readers and writers may share the file; nobody may delete it while it is open.
-  logFile_.Reset(CreateFileW(Wide(path), FILE_APPEND_DATA | SYNCHRONIZE,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
-  return logFile_.IsValid();
+  UniqueFileHandle file(CreateFileW(Wide(path),
+                                    FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  BY_HANDLE_FILE_INFORMATION fileInfo;
+  if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &fileInfo)) return false;
+  facts.folderIsReparsePoint = (folderInfo.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  facts.fileIsReparsePoint = (fileInfo.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  facts.linkCount = fileInfo.nNumberOfLinks;
+  logFile_ = std::move(file);
+  return true;
 }
 
 bool Win32BootSystem::AppendToLogFile(const std::uint8_t* bytes, std::size_t count) {
@@ -144,16 +162,17 @@ char16_t* Win32BootSystem::AllocateText(std::size_t count) {
 
 void Win32BootSystem::FreeText(char16_t* text) { HeapFree(GetProcessHeap(), 0, text); }
 
-bool Win32BootSystem::GetProgramFolder(char16_t* folder, std::size_t capacity) {
+std::uint32_t Win32BootSystem::GetProgramFolder(char16_t* folder, std::size_t capacity) {
   const DWORD size = ClampToDword(capacity);
   const DWORD length = GetModuleFileNameW(nullptr, Wide(folder), size);
   // A path that filled the buffer may have been cut: a launcher beside a cut path is not ours.
   if (length == 0 || length >= size) {
+    const DWORD error = length == 0 ? GetLastError() : ERROR_INSUFFICIENT_BUFFER;
     folder[0] = u'\0';
-    return false;
+    return error != ERROR_SUCCESS ? error : ERROR_INSUFFICIENT_BUFFER;
   }
   PathRemoveFileSpecW(Wide(folder));
-  return true;
+  return ERROR_SUCCESS;
 }
 
 ProcessOutcome Win32BootSystem::RunProcess(const char16_t* applicationName, char16_t* commandLine) {
@@ -172,6 +191,12 @@ ProcessOutcome Win32BootSystem::RunProcess(const char16_t* applicationName, char
   DWORD exitCode = 0;
   if (!GetExitCodeProcess(processHandle.Get(), &exitCode)) return {true, GetLastError()};
   return {true, exitCode};
+}
+
+bool Win32BootSystem::GetFullPath(const char16_t* path, char16_t* out, std::size_t capacity) {
+  const DWORD size = ClampToDword(capacity);
+  const DWORD length = GetFullPathNameW(Wide(path), size, Wide(out), nullptr);
+  return length != 0 && length < size;
 }
 
 std::size_t Win32BootSystem::ReadProfileValue(const char16_t* section, const char16_t* key,
@@ -238,6 +263,45 @@ void Win32BootSystem::ReadProcessImagePath(char16_t* out, std::size_t capacity) 
   modulePathReader_(queriedProcess_.Get(), nullptr, Wide(out), ClampToDword(capacity));
 }
 
+bool Win32BootSystem::ReadProcessImageName(char16_t* out, std::size_t capacity) {
+  // Missing before Vista; looked up so that the program still starts there and refuses the OS.
+  using ImageNameReader = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
+  const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  if (kernel == nullptr) return false;
+  const auto reader = FindFunction<ImageNameReader>(kernel, "QueryFullProcessImageNameW");
+  if (reader == nullptr) return false;
+  DWORD size = ClampToDword(capacity);
+  return reader(queriedProcess_.Get(), 0, Wide(out), &size) != FALSE && size < capacity;
+}
+
+namespace {
+
+bool CreationTimeOf(HANDLE process, CreationTime& time) {
+  FILETIME created;
+  FILETIME exited;
+  FILETIME kernel;
+  FILETIME user;
+  if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return false;
+  time = (CreationTime{created.dwHighDateTime} << 32) | created.dwLowDateTime;
+  return true;
+}
+
+}  // namespace
+
+bool Win32BootSystem::GetOpenedProcessCreationTime(CreationTime& time) {
+  return CreationTimeOf(queriedProcess_.Get(), time);
+}
+
+bool Win32BootSystem::GetProcessCreationTime(std::uint32_t processId, CreationTime& time) {
+  const UniqueKernelHandle process(
+      OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  return process.IsValid() && CreationTimeOf(process.Get(), time);
+}
+
+bool Win32BootSystem::GetOwnCreationTime(CreationTime& time) {
+  return CreationTimeOf(GetCurrentProcess(), time);
+}
+
 bool Win32BootSystem::RemoveFileSpec(char16_t* path) { return PathRemoveFileSpecW(Wide(path)); }
 
 std::int32_t Win32BootSystem::OpenClassesRootKey(const char16_t* subKey, std::uint32_t access) {
@@ -297,14 +361,15 @@ bool Win32BootSystem::QueryVersionValue(const void* block, const char16_t* subBl
   return true;
 }
 
-bool Win32BootSystem::GetSystemFolder(char16_t* folder, std::size_t capacity) {
+std::uint32_t Win32BootSystem::GetSystemFolder(char16_t* folder, std::size_t capacity) {
   const UINT size = capacity > UINT_MAX ? UINT_MAX : static_cast<UINT>(capacity);
   const UINT length = GetSystemDirectoryW(Wide(folder), size);
   if (length == 0 || length >= size) {
+    const DWORD error = length == 0 ? GetLastError() : ERROR_INSUFFICIENT_BUFFER;
     folder[0] = u'\0';
-    return false;
+    return error != ERROR_SUCCESS ? error : ERROR_INSUFFICIENT_BUFFER;
   }
-  return true;
+  return ERROR_SUCCESS;
 }
 
 void Win32BootSystem::ShowMessageBox(const char16_t* text, const char16_t* caption) {

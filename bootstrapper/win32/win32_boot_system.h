@@ -32,7 +32,7 @@ class Win32BootSystem final : public BootSystem {
  public:
   bool GetCommonProgramFilesFolder(char16_t* folder, std::size_t capacity) override;
   void CreateFolder(const char16_t* path) override;
-  bool OpenLogFile(const char16_t* path) override;
+  bool OpenLogFile(const char16_t* folder, const char16_t* path, LogFileFacts& facts) override;
   bool AppendToLogFile(const std::uint8_t* bytes, std::size_t count) override;
   void CloseLogFile() override;
   bool FindFile(const char16_t* path) override;
@@ -48,9 +48,10 @@ class Win32BootSystem final : public BootSystem {
   bool IsExistingPath(const char16_t* path) override;
   char16_t* AllocateText(std::size_t count) override;
   void FreeText(char16_t* text) override;
-  bool GetProgramFolder(char16_t* folder, std::size_t capacity) override;
+  std::uint32_t GetProgramFolder(char16_t* folder, std::size_t capacity) override;
   ProcessOutcome RunProcess(const char16_t* applicationName, char16_t* commandLine) override;
 
+  bool GetFullPath(const char16_t* path, char16_t* out, std::size_t capacity) override;
   std::size_t ReadProfileValue(const char16_t* section, const char16_t* key,
                                const char16_t* defaultText, char16_t* out, std::size_t capacity,
                                const char16_t* file) override;
@@ -68,6 +69,10 @@ class Win32BootSystem final : public BootSystem {
   bool FindModulePathReader() override;
   void FreeProcessStatusLibrary() override;
   void ReadProcessImagePath(char16_t* out, std::size_t capacity) override;
+  bool ReadProcessImageName(char16_t* out, std::size_t capacity) override;
+  bool GetOpenedProcessCreationTime(CreationTime& time) override;
+  bool GetProcessCreationTime(std::uint32_t processId, CreationTime& time) override;
+  bool GetOwnCreationTime(CreationTime& time) override;
   bool RemoveFileSpec(char16_t* path) override;
 
   std::int32_t OpenClassesRootKey(const char16_t* subKey, std::uint32_t access) override;
@@ -80,7 +85,7 @@ class Win32BootSystem final : public BootSystem {
   bool GetFileVersionInfo(const char16_t* path, std::uint32_t size, void* block) override;
   bool QueryVersionValue(const void* block, const char16_t* subBlock, const void*& value,
                          std::uint32_t& length) override;
-  bool GetSystemFolder(char16_t* folder, std::size_t capacity) override;
+  std::uint32_t GetSystemFolder(char16_t* folder, std::size_t capacity) override;
   void ShowMessageBox(const char16_t* text, const char16_t* caption) override;
 
  private:

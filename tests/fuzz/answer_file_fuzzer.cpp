@@ -1,5 +1,6 @@
-// Random answer files: whatever the profile reader answers, the parameter text stays inside its
-// buffer, is terminated, and ends with the closing of the /v part and the language switch.
+// Random answer files: whatever the profile reader delivers (values of up to 259 units, key lists
+// of up to 1,024), the parameter text stays inside its buffer, is terminated, and ends with the
+// closing of the /v part and the language switch.
 #include <cstdlib>
 #include <memory>
 
@@ -27,13 +28,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   testing::FakeBootSystem system;
   auto& commonInfo = system.profile[u"CommonInfo"];
   for (const char16_t* key : {u"SilenceInstall", u"LANG", u"LOG"}) {
-    if (input.ConsumeBool()) commonInfo.emplace_back(key, fuzzing::TakeText(input, 400));
+    if (input.ConsumeBool()) commonInfo.emplace_back(key, fuzzing::TakeText(input, 259));
   }
   auto& msParam = system.profile[u"MSParam"];
   const int keys = input.ConsumeIntegralInRange(0, 80);
+  std::u16string keyList;
   for (int i = 0; i < keys; ++i) {
-    msParam.emplace_back(fuzzing::TakeText(input, 300), fuzzing::TakeText(input, 300));
+    msParam.emplace_back(fuzzing::TakeText(input, 300), fuzzing::TakeText(input, 259));
+    keyList += msParam.back().first + u'\0';
   }
+  // A list that fills the reader's buffer arrives cut, with its two closing terminators.
+  constexpr std::size_t kKeyListCapacity = 1024;
+  if (keyList.size() + 1 > kKeyListCapacity) keyList.resize(kKeyListCapacity - 2);
+  if (!keyList.empty()) system.keyLists[u"MSParam"] = keyList + u'\0' + u'\0';
 
   DiagnosticLog log(system);
   RunContext run{system, log};

@@ -23,14 +23,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::u16string tail = fuzzing::TakeText(input, 1400);
   std::vector<testing::FakeBootSystem::Process> processes;
   const int count = input.ConsumeIntegralInRange(0, 12);
+  // Each path the process walk may read gets a stated folder (or none).
+  const auto stateFolder = [&](const std::u16string& path) {
+    if (input.ConsumeBool()) {
+      system.folderOf[path] = fuzzing::TakeText(input, path.size());
+    } else {
+      system.folderOf[path] = std::nullopt;
+    }
+  };
   for (int i = 0; i < count; ++i) {
     testing::FakeBootSystem::Process process{
         input.ConsumeIntegralInRange<std::uint32_t>(0, 8),
         input.ConsumeIntegralInRange<std::uint32_t>(0, 8),
-        input.ConsumeBool() ? u"cmd.exe" : fuzzing::TakeText(input, 300), std::nullopt};
-    if (input.ConsumeBool()) process.imagePath = fuzzing::TakeText(input, 300);
+        input.ConsumeBool() ? u"cmd.exe" : fuzzing::TakeText(input, 259), std::nullopt};
+    if (input.ConsumeBool()) {
+      process.imagePath = fuzzing::TakeText(input, 259);
+      stateFolder(*process.imagePath);
+    }
+    if (input.ConsumeBool()) {
+      process.imageName = fuzzing::TakeText(input, 259);
+      stateFolder(*process.imageName);
+    }
+    process.created = input.ConsumeIntegralInRange<CreationTime>(0, 4);
     processes.push_back(process);
   }
+  system.ownCreated = input.ConsumeIntegralInRange<CreationTime>(0, 4);
   if (input.ConsumeBool())
     system.processes = processes;
   else
@@ -38,15 +55,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   system.currentProcessId = input.ConsumeIntegralInRange<std::uint32_t>(0, 8);
   if (input.ConsumeBool())
     system.failingFirstProcessCalls.insert(input.ConsumeIntegralInRange(1, 2));
-  system.processStatusLibraryLoads = input.ConsumeBool();
-  system.modulePathReaderFound = input.ConsumeBool();
+  for (const char* operation :
+       {"LoadProcessStatusLibrary", "FindModulePathReader", "ReadProcessImageName",
+        "GetOwnCreationTime", "GetOpenedProcessCreationTime", "GetProcessCreationTime"}) {
+    if (input.ConsumeIntegralInRange(0, 7) == 0) system.Fail(operation);
+  }
 
   DiagnosticLog log(system);
   RunContext run{system, log};
   const auto buffer = std::make_unique<char16_t[]>(kParameterCapacity);
   BuildParamsFromCommandLine(run, tail.c_str(), buffer.get());
 
-  Require(system.liveSnapshots == 0 && system.liveProcesses == 0 && system.liveLibraries == 0);
+  Require(system.StillOpen().empty());
   const std::u16string_view text(buffer.get());
   Require(text.size() < kParameterCapacity);
   const bool tailFits = tail.size() < kParameterCapacity;
@@ -64,7 +84,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(rest.front() == u' ');
   rest.remove_prefix(1);
   if (rest.empty()) return 0;
-  Require(rest.starts_with(u"/v\"VTRLAUNCHDIR=\\\""));
-  Require(rest.ends_with(u"\\\"\""));
+  constexpr std::u16string_view kOpen = u"/v\"VTRLAUNCHDIR=\\\"";
+  constexpr std::u16string_view kClose = u"\\\"\"";
+  Require(rest.starts_with(kOpen) && rest.ends_with(kClose));
+  // The folder never breaks the quoting.
+  const std::u16string_view folder =
+      rest.substr(kOpen.size(), rest.size() - kOpen.size() - kClose.size());
+  for (char16_t unit : folder) Require(unit != u'"' && unit >= u' ');
   return 0;
 }

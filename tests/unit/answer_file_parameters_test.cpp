@@ -47,6 +47,25 @@ TEST_F(AnswerFileTest, WorkedExample) {
   EXPECT_TRUE(system.debugLines.empty()) << "the builder logs nothing of its own";
 }
 
+TEST_F(AnswerFileTest, RelativeAnswerFileIsReadWhereItWasFound) {
+  // Given a bare name, the profile reader would look in the Windows folder instead.
+  system.fullPaths[u"answers.ini"] = u"D:\\Setup\\answers.ini";
+  system.profile[u"CommonInfo"] = {{u"SilenceInstall", u"1"}};
+  RunContext run{system, log};
+  std::u16string buffer(kParameterCapacity, u'#');
+  BuildParamsFromIni(run, u"answers.ini", buffer.data());
+  EXPECT_EQ(Narrow(buffer.substr(0, buffer.find(u'\0'))), "/s /v\"/qn \"  /l1033");
+  ASSERT_FALSE(system.profileFiles.empty());
+  for (const auto& file : system.profileFiles) EXPECT_EQ(file, u"D:\\Setup\\answers.ini");
+}
+
+TEST_F(AnswerFileTest, AnswerFileWithoutAFullPathReadsAsAllDefaults) {
+  system.Fail("GetFullPath");
+  system.profile[u"CommonInfo"] = {{u"SilenceInstall", u"1"}, {u"LANG", u""}};
+  EXPECT_EQ(Narrow(Build()), "/v\"\"  /l1033");
+  EXPECT_TRUE(system.profileFiles.empty()) << "nothing is read by a path that is not whole";
+}
+
 TEST_F(AnswerFileTest, FileWithNeitherSectionGivesTheDefaults) {
   EXPECT_EQ(Narrow(Build()), "/v\"\"  /l1033");
 }
@@ -133,17 +152,25 @@ TEST_F(AnswerFileTest, KeyNamesAreCutAt259AndLookedUpUnderTheCutName) {
 }
 
 TEST_F(AnswerFileTest, FullKeyListEndsWithTheNamesThatFit) {
-  // Names of three letters take four units each: 255 fit whole into the 1,024-unit list, the
-  // reader cuts the 256th to two letters, and the names after it are not seen.
+  // The reader fills the 1,024-unit list with names of three letters (four units each): 255 whole
+  // ones, the 256th cut to two letters, and the closing terminators; later names are not seen.
+  std::u16string list;
   Section keys;
-  for (int i = 0; i < 300; ++i) {
-    keys.emplace_back(testing::Widen(std::string{static_cast<char>('a' + i / 26 % 26),
-                                                 static_cast<char>('a' + i % 26), 'z'}),
-                      u"");
+  for (int i = 0; i < 255; ++i) {
+    const std::u16string name = testing::Widen(
+        std::string{static_cast<char>('a' + i / 26 % 26), static_cast<char>('a' + i % 26), 'z'});
+    keys.emplace_back(name, u"");
+    list += name + u'\0';
   }
+  list += u"jv";
+  list += u'\0';
+  list += u'\0';
+  ASSERT_EQ(list.size(), 1024u);
   keys[0].second = u"first";
+  keys.emplace_back(u"jv", u"cut");
   system.profile[u"MSParam"] = keys;
-  EXPECT_EQ(Narrow(Build()), "/v\"aaz=first \"  /l1033");
+  system.keyLists[u"MSParam"] = list;
+  EXPECT_EQ(Narrow(Build()), "/v\"aaz=first jv=cut \"  /l1033");
   std::vector<std::u16string> msParamLookups;
   for (const auto& lookup : system.profileLookups) {
     if (lookup.starts_with(u"MSParam/")) msParamLookups.push_back(lookup.substr(8));
@@ -173,12 +200,13 @@ TEST_F(AnswerFileTest, PropertiesThatDoNotFitAreLeftOutWholeAndTheTextStillClose
 }
 
 TEST_F(AnswerFileTest, LongestPossibleTextStaysInsideTheBuffer) {
+  // Every value as long as the reader delivers it.
   system.profile[u"CommonInfo"] = {
-      {u"SilenceInstall", u"1"}, {u"LANG", u"123456789"}, {u"LOG", std::u16string(400, u'L')}};
+      {u"SilenceInstall", u"1"}, {u"LANG", u"123456789"}, {u"LOG", std::u16string(259, u'L')}};
   Section keys;
   for (int i = 0; i < 3; ++i) {
     keys.emplace_back(std::u16string(259, static_cast<char16_t>(u'a' + i)),
-                      std::u16string(400, u'v'));
+                      std::u16string(259, u'v'));
   }
   for (int i = 0; i < 60; ++i) keys.emplace_back(testing::Widen("P" + std::to_string(i)), u"1");
   system.profile[u"MSParam"] = keys;

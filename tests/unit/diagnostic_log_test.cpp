@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 
 #include "case_name.h"
@@ -29,12 +31,69 @@ TEST_F(DiagnosticLogTest, OpensTheFileUnderTheCommonFilesFolder) {
   EXPECT_EQ(system.createdFolders[0], u"C:\\Program Files (x86)\\Common Files\\Vantrel");
 }
 
-TEST_F(DiagnosticLogTest, MissingCommonFilesFolderGivesAPathFromTheDriveRoot) {
-  system.commonFilesFolder.reset();
+struct UnnamedFolderCase {
+  const char* name;
+  std::optional<std::u16string> commonFilesFolder;
+};
+
+class UnnamedLogFolder : public ::testing::TestWithParam<UnnamedFolderCase> {};
+
+// A log at the root of the current drive, or at a cut path, lies where the system never said.
+TEST_P(UnnamedLogFolder, GivesNoLogFileAndCreatesNothing) {
+  FakeBootSystem system;
+  system.commonFilesFolder = GetParam().commonFilesFolder;
+  DiagnosticLog log{system};
   log.OpenLogFile();
-  EXPECT_EQ(system.openedLogPath, u"\\Vantrel\\UARTDriver.txt");
-  EXPECT_EQ(system.createdFolders.at(0), u"\\Vantrel");
+  EXPECT_FALSE(log.HasFile());
+  EXPECT_TRUE(system.createdFolders.empty());
+  EXPECT_EQ(std::count(system.journal.begin(), system.journal.end(), "OpenLogFile"), 0);
+
+  EXPECT_EQ(PrepareRun(system, log), 8);
+  EXPECT_EQ(system.DebugMessages().at(0), "Log file ()");
+  EXPECT_EQ(system.DebugMessages().at(1), "Windows 8 ") << "nothing is looked up";
+  EXPECT_EQ(std::count(system.journal.begin(), system.journal.end(), "FindFile"), 0);
+  EXPECT_TRUE(system.logWrites.empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, UnnamedLogFolder,
+    ::testing::Values(UnnamedFolderCase{"NoCommonFilesFolder", std::nullopt},
+                      UnnamedFolderCase{"EmptyCommonFilesFolder", u""},
+                      // 251 + "\\Vantrel" fits, the file name does not.
+                      UnnamedFolderCase{"PathWouldBeCut", u"C:\\" + std::u16string(248, u'c')},
+                      UnnamedFolderCase{"FolderWouldBeCut", u"C:\\" + std::u16string(252, u'c')}),
+    testing::CaseName());
+
+struct OpenedFileCase {
+  const char* name;
+  LogFileFacts facts;
+  bool kept;
+};
+
+class OpenedLogFile : public ::testing::TestWithParam<OpenedFileCase> {};
+
+// A junction at the folder, a link at the file, or a file with a second name elsewhere would
+// let whoever made them choose what an elevated program writes to.
+TEST_P(OpenedLogFile, IsKeptOnlyWhenItIsAPlainFileInAPlainFolder) {
+  FakeBootSystem system;
+  system.logFileFacts = GetParam().facts;
+  DiagnosticLog log{system};
+  log.OpenLogFile();
+  EXPECT_EQ(log.HasFile(), GetParam().kept);
+  EXPECT_EQ(system.LogOpen(), GetParam().kept) << "a refused file is closed at once";
+  EXPECT_EQ(system.openedLogFolder, u"C:\\Program Files (x86)\\Common Files\\Vantrel");
+  log.WriteLog(u"line");
+  EXPECT_EQ(system.logWrites.size(), GetParam().kept ? 1u : 0u);
+  EXPECT_EQ(system.debugLines.size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, OpenedLogFile,
+                         ::testing::Values(OpenedFileCase{"PlainFile", {false, false, 1}, true},
+                                           OpenedFileCase{"ReparseFolder", {true, false, 1}, false},
+                                           OpenedFileCase{"ReparseFile", {false, true, 1}, false},
+                                           OpenedFileCase{"SecondLink", {false, false, 2}, false},
+                                           OpenedFileCase{"NoLinkCount", {false, false, 0}, false}),
+                         testing::CaseName());
 
 TEST_F(DiagnosticLogTest, EachMessageIsOneTimeStampedLineInOneWrite) {
   log.OpenLogFile();
@@ -61,7 +120,7 @@ TEST_F(DiagnosticLogTest, LineFeedsInAMessageBecomeCarriageReturnLineFeed) {
 }
 
 TEST_F(DiagnosticLogTest, FailedTimeFormattingLeavesTheStampEmpty) {
-  system.timeStamp = std::u16string(5000, u'9');  // does not fit: the system reports failure
+  system.Fail("FormatLocalTime");
   log.OpenLogFile();
   log.WriteLog(u"x");
   EXPECT_EQ(system.LogBytes(), ":   x\r\n");
@@ -134,7 +193,7 @@ TEST_F(DiagnosticLogTest, CodeUnitsUpToFFAreBytesAndOthersAreQuestionMarks) {
 }
 
 TEST_F(DiagnosticLogTest, WithoutAFileEveryMessageStillReachesTheDebugger) {
-  system.logOpenSucceeds = false;
+  system.Fail("OpenLogFile");
   log.OpenLogFile();
   EXPECT_FALSE(log.HasFile());
   log.WriteLog(u"one");
@@ -165,7 +224,7 @@ TEST_F(DiagnosticLogTest, PrepareRunReportsTheExistingLogAndNeverDeletesIt) {
 }
 
 TEST_F(DiagnosticLogTest, PrepareRunWithoutALogFileSkipsTheExistLine) {
-  system.logOpenSucceeds = false;
+  system.Fail("OpenLogFile");
   log.OpenLogFile();
   PrepareRun(system, log);
   ASSERT_GE(system.debugLines.size(), 2u);
@@ -174,7 +233,7 @@ TEST_F(DiagnosticLogTest, PrepareRunWithoutALogFileSkipsTheExistLine) {
 }
 
 TEST_F(DiagnosticLogTest, PrepareRunFindsALogThatExistsButCouldNotBeOpened) {
-  system.logOpenSucceeds = false;
+  system.Fail("OpenLogFile");
   system.foundFiles.insert(kLogPath);
   log.OpenLogFile();
   PrepareRun(system, log);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -74,14 +75,14 @@ class GateTest : public ::testing::Test {
 
   void Register(const char16_t* key, std::optional<std::u16string> version) {
     auto& values = system.classesRoot[key];
-    if (version) values[u"ProductVersion"] = *version;
+    if (version) values[u"ProductVersion"] = FakeBootSystem::StoredString(*version);
   }
 
   int Run(bool quiet = false) {
     if (quiet) system.split = SplitArguments{2, {u'/', u'q'}};
     const int exitCode = RunStackboot(system, log, quiet ? u"/q" : u"");
-    EXPECT_EQ(system.liveKeys, 0);
-    EXPECT_EQ(system.liveAllocations, 0);
+    EXPECT_EQ(system.OpenCount(FakeBootSystem::kRegistryKey), 0);
+    EXPECT_EQ(system.OpenCount(FakeBootSystem::kHeapText), 0);
     return exitCode;
   }
 
@@ -179,7 +180,8 @@ TEST_F(GateTest, HigherVersionInQuietModeShowsNoMessageBox) {
 
 struct InstalledVersionCase {
   const char* name;
-  std::optional<std::u16string> registered;  // nullopt: the key has no ProductVersion
+  // What the registry delivers for ProductVersion; nullopt: the key has no such value.
+  std::optional<FakeBootSystem::RegistryValue> registered;
   bool allAccessDenied;
   bool removed;
 };
@@ -188,26 +190,36 @@ class InstalledVersion : public GateTest,
                          public ::testing::WithParamInterface<InstalledVersionCase> {};
 
 TEST_P(InstalledVersion, DecidesBetweenRemovalAndAbandon) {
-  Register(kKey64, GetParam().registered);
+  auto& values = system.classesRoot[kKey64];
+  if (GetParam().registered) values[u"ProductVersion"] = *GetParam().registered;
   if (GetParam().allAccessDenied) system.deniedAccessMasks.insert(0xF003F);
   EXPECT_EQ(Run(), 0);
   EXPECT_EQ(system.started.size(), GetParam().removed ? 2u : 0u);
 }
 
+FakeBootSystem::RegistryValue Stored(const std::u16string& text) {
+  return FakeBootSystem::StoredString(text);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Table, InstalledVersion,
-    ::testing::Values(InstalledVersionCase{"Lower", u"2.2.0.30", false, true},
-                      InstalledVersionCase{"Equal", u"2.2.0.35", false, true},
-                      InstalledVersionCase{"Higher", u"2.2.0.36", false, false},
-                      InstalledVersionCase{"NoValue", std::nullopt, false, true},
-                      InstalledVersionCase{"EmptyValue", u"", false, true},
-                      InstalledVersionCase{"UnreadableForAllAccess", u"9.9", true, true},
-                      InstalledVersionCase{"LongestValueIsRead", u"9." + std::u16string(257, u'0'),
-                                           false, false},
-                      InstalledVersionCase{"UnterminatedValueCountsAsNone",
-                                           u"9." + std::u16string(258, u'0'), false, true},
-                      InstalledVersionCase{"TooLongValueCountsAsNone",
-                                           u"9." + std::u16string(400, u'0'), false, true}),
+    ::testing::Values(
+        InstalledVersionCase{"Lower", Stored(u"2.2.0.30"), false, true},
+        InstalledVersionCase{"Equal", Stored(u"2.2.0.35"), false, true},
+        InstalledVersionCase{"Higher", Stored(u"2.2.0.36"), false, false},
+        InstalledVersionCase{"NoValue", std::nullopt, false, true},
+        InstalledVersionCase{"EmptyValue", Stored(u""), false, true},
+        InstalledVersionCase{"UnreadableForAllAccess", Stored(u"9.9"), true, true},
+        InstalledVersionCase{"LongestValueIsRead", Stored(u"9." + std::u16string(257, u'0')), false,
+                             false},
+        // A value stored without its terminator that fills the buffer arrives unterminated.
+        InstalledVersionCase{"UnterminatedValueCountsAsNone",
+                             FakeBootSystem::RegistryValue{0, u"9." + std::u16string(258, u'0')},
+                             false, true},
+        // A longer one gives ERROR_MORE_DATA with whatever the buffer then holds.
+        InstalledVersionCase{"TooLongValueCountsAsNone",
+                             FakeBootSystem::RegistryValue{234, std::u16string(260, u'9')}, false,
+                             true}),
     testing::CaseName());
 
 TEST_F(GateTest, LauncherWithoutVersionLosesToAnyRegisteredVersion) {
@@ -250,6 +262,33 @@ TEST_F(GateTest, MsiexecThatCannotStartIsLoggedAndTheRunGoesOn) {
   EXPECT_EQ(system.started.size(), 2u);
 }
 
+TEST_F(GateTest, UnknownProgramFolderReadsNoVersionRemovesNothingAndEndsWithItsError) {
+  Register(kKey64, u"1.0");
+  system.programFolderError = 122;
+  EXPECT_EQ(Run(), 122);
+  EXPECT_TRUE(system.started.empty()) << "neither msiexec nor a launcher";
+  EXPECT_TRUE(system.messageBoxes.empty());
+  EXPECT_EQ(std::count(system.journal.begin(), system.journal.end(), "GetFileVersionInfoSize"), 0);
+  EXPECT_EQ(std::count(system.journal.begin(), system.journal.end(), "QueryRegistryValue"), 0);
+  EXPECT_EQ(system.DebugMessages().back(), "CreateProcess failed (122)\n");
+}
+
+TEST_F(GateTest, UnknownSystemFolderStartsNoMsiexecAndTheRunGoesOn) {
+  Register(kKey64, u"1.0");
+  system.systemFolder.reset();
+  system.processOutcome = {true, 3010};
+  EXPECT_EQ(Run(), 3010);
+  ASSERT_EQ(system.started.size(), 1u) << "msiexec is never looked for elsewhere";
+  EXPECT_EQ(system.started[0].applicationName, u"D:\\Setup\\win864.exe");
+  const auto messages = FileMessages();
+  const auto at =
+      std::find(messages.begin(), messages.end(),
+                "CreateProcess failed (" + std::to_string(FakeBootSystem::kFailureCode) + ")");
+  ASSERT_NE(at, messages.end());
+  EXPECT_EQ(*(at + 2), "Uninstall _strCommandLine is msiexec /x " + std::string(kCode64) +
+                           " /passive /norestart");
+}
+
 TEST_F(GateTest, MsiexecsExitCodeIsNotTheRunsExitCode) {
   Register(kKey64, u"1.0");
   system.processOutcomes[kMsiexec] = {true, 1605};
@@ -259,7 +298,7 @@ TEST_F(GateTest, MsiexecsExitCodeIsNotTheRunsExitCode) {
 
 TEST_F(GateTest, WorkingBufferThatCannotBeAllocatedEndsTheRun) {
   Register(kKey64, u"1.0");
-  system.allocationSucceeds = false;
+  system.Fail("AllocateText");
   EXPECT_EQ(Run(), 14);
   EXPECT_TRUE(system.started.empty());
   EXPECT_EQ(FileMessages().back(), "CheckProductInstalled finished.");

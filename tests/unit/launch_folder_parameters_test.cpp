@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,9 +26,9 @@ class LaunchFolderTest : public ::testing::Test {
     RunContext run{system, log};
     std::u16string buffer(kParameterCapacity, u'#');
     BuildParamsFromCommandLine(run, tail.c_str(), buffer.data());
-    EXPECT_EQ(system.liveSnapshots, 0);
-    EXPECT_EQ(system.liveProcesses, 0);
-    EXPECT_EQ(system.liveLibraries, 0);
+    EXPECT_EQ(system.OpenCount(FakeBootSystem::kSnapshot), 0);
+    EXPECT_EQ(system.OpenCount(FakeBootSystem::kProcess), 0);
+    EXPECT_EQ(system.OpenCount(FakeBootSystem::kProcessStatusLibrary), 0);
     const std::size_t end = buffer.find(u'\0');
     EXPECT_NE(end, std::u16string::npos) << "the text is terminated inside the buffer";
     return buffer.substr(0, end);
@@ -36,6 +38,7 @@ class LaunchFolderTest : public ::testing::Test {
   void LaunchThrough(const std::u16string& name) {
     (*system.processes)[3].parentId = 250;
     system.processes->push_back({250, 200, name, u"C:\\Windows\\System32\\" + name});
+    system.folderOf[u"C:\\Windows\\System32\\" + name] = u"C:\\Windows\\System32";
   }
 
   FakeBootSystem system;
@@ -88,12 +91,14 @@ TEST_F(LaunchFolderTest, OnlyOneInterpreterIsLookedThrough) {
   (*system.processes)[3].parentId = 260;
   system.processes->push_back({250, 200, u"cmd.exe", u"C:\\Windows\\System32\\cmd.exe"});
   system.processes->push_back({260, 250, u"cmd.exe", u"C:\\Windows\\System32\\cmd.exe"});
+  system.folderOf[u"C:\\Windows\\System32\\cmd.exe"] = u"C:\\Windows\\System32";
   EXPECT_EQ(Narrow(Build(u"")), " /v\"VTRLAUNCHDIR=\\\"C:\\Windows\\System32\\\"\"");
   EXPECT_EQ(system.openedProcessId, 250u);
 }
 
 TEST_F(LaunchFolderTest, LaunchingProgramInADriveRootKeepsTheRootBackslash) {
   (*system.processes)[2].imagePath = u"D:\\autorun.exe";
+  system.folderOf[u"D:\\autorun.exe"] = u"D:\\";
   EXPECT_EQ(Narrow(Build(u"")), " /v\"VTRLAUNCHDIR=\\\"D:\\\\\"\"");
 }
 
@@ -143,12 +148,126 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"ProcessNotOpened",
                     [](FakeBootSystem& s) { (*s.processes)[2].imagePath.reset(); }, true},
         FailureCase{"LibraryNotLoaded",
-                    [](FakeBootSystem& s) { s.processStatusLibraryLoads = false; }, true},
-        FailureCase{"ReaderNotFound", [](FakeBootSystem& s) { s.modulePathReaderFound = false; },
+                    [](FakeBootSystem& s) { s.Fail("LoadProcessStatusLibrary"); }, true},
+        FailureCase{"ReaderNotFound", [](FakeBootSystem& s) { s.Fail("FindModulePathReader"); },
                     true},
         FailureCase{"EmptyModulePath", [](FakeBootSystem& s) { (*s.processes)[2].imagePath = u""; },
                     false}),
     testing::CaseName());
+
+struct AgeCase {
+  const char* name;
+  bool throughInterpreter;
+  CreationTime launcher;     // the launching program's creation time
+  CreationTime interpreter;  // the command interpreter's, when there is one
+  const char* failing;       // an operation that fails, or nullptr
+  bool found;
+};
+
+class LauncherAge : public LaunchFolderTest, public ::testing::WithParamInterface<AgeCase> {};
+
+// We were created at 1000. An id whose process is younger than we are was reused after our real
+// launcher had ended, and that process must not name the media folder.
+TEST_P(LauncherAge, OnlyAProcessOlderThanUsIsOurLauncher) {
+  const AgeCase& c = GetParam();
+  if (c.throughInterpreter) LaunchThrough(u"cmd.exe");
+  (*system.processes)[2].created = c.launcher;
+  if (c.throughInterpreter) system.processes->back().created = c.interpreter;
+  if (c.failing != nullptr) system.Fail(c.failing);
+  const std::string text = Narrow(Build(u"/q"));
+  EXPECT_EQ(text, c.found ? "/q " + kMediaProperty : "/q ");
+  EXPECT_EQ(system.DebugMessages().back(), "outCommandLine :" + text)
+      << "a process that is not our launcher counts as one that cannot be opened";
+  EXPECT_EQ(system.openedProcessId, 200u);
+  if (c.throughInterpreter && c.failing == nullptr) {
+    EXPECT_EQ(system.creationTimeQueries, (std::vector<std::uint32_t>{250}));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LauncherAge,
+    ::testing::Values(
+        AgeCase{"Older", false, 999, 0, nullptr, true},
+        AgeCase{"SameTick", false, 1000, 0, nullptr, true},
+        AgeCase{"Younger", false, 1001, 0, nullptr, false},
+        AgeCase{"OwnTimeUnknown", false, 999, 0, "GetOwnCreationTime", false},
+        AgeCase{"LauncherTimeUnknown", false, 999, 0, "GetOpenedProcessCreationTime", false},
+        AgeCase{"BehindInterpreter", true, 900, 950, nullptr, true},
+        AgeCase{"BehindInterpreterSameTicks", true, 1000, 1000, nullptr, true},
+        AgeCase{"InterpreterYounger", true, 900, 1001, nullptr, false},
+        AgeCase{"LauncherYoungerThanInterpreter", true, 960, 950, nullptr, false},
+        AgeCase{"InterpreterTimeUnknown", true, 900, 950, "GetProcessCreationTime", false}),
+    testing::CaseName());
+
+struct ImagePathCase {
+  const char* name;
+  std::u16string modulePath;                // what the process-status library reads
+  std::optional<std::u16string> imageName;  // what the kernel names
+  std::string text;
+  bool imageNameAsked;
+};
+
+class ImagePath : public LaunchFolderTest, public ::testing::WithParamInterface<ImagePathCase> {};
+
+// A 32-bit process reads no module path of a 64-bit one; the kernel's image name stands in.
+TEST_P(ImagePath, FallsBackToTheKernelsImageName) {
+  (*system.processes)[2].imagePath = GetParam().modulePath;
+  (*system.processes)[2].imageName = GetParam().imageName;
+  system.folderOf[u"E:\\Autorun\\menu.exe"] = u"E:\\Autorun";
+  EXPECT_EQ(Narrow(Build(u"")), GetParam().text);
+  EXPECT_EQ(std::count(system.journal.begin(), system.journal.end(), "ReadProcessImageName"),
+            GetParam().imageNameAsked ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ImagePath,
+    ::testing::Values(ImagePathCase{"ModulePathRead", u"D:\\Media\\autorun.exe",
+                                    u"E:\\Autorun\\menu.exe", " " + kMediaProperty, false},
+                      ImagePathCase{"OtherBitness", u"", u"E:\\Autorun\\menu.exe",
+                                    " /v\"VTRLAUNCHDIR=\\\"E:\\Autorun\\\"\"", true},
+                      ImagePathCase{"NeitherReads", u"", std::nullopt, " ", true}),
+    testing::CaseName());
+
+struct UnquotableCase {
+  const char* name;
+  std::u16string folder;
+  bool passedOn;
+};
+
+class FolderCharacters : public LaunchFolderTest,
+                         public ::testing::WithParamInterface<UnquotableCase> {};
+
+// The folder stands inside the /v quotes: a quote or a control character in it would end or
+// garble the text that Windows Installer receives.
+TEST_P(FolderCharacters, ThatBreakTheQuotingMakeTheFolderUnreadable) {
+  const std::u16string image = GetParam().folder + u"\\autorun.exe";
+  (*system.processes)[2].imagePath = image;
+  system.folderOf[image] = GetParam().folder;
+  const std::u16string text = Build(u"/q");
+  if (GetParam().passedOn) {
+    EXPECT_EQ(text, u"/q /v\"VTRLAUNCHDIR=\\\"" + GetParam().folder + u"\\\"\"");
+  } else {
+    EXPECT_EQ(text, u"/q ");
+    EXPECT_EQ(system.DebugMessages().back(), "autorun.exe") << "as for a path that gave no folder";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FolderCharacters,
+                         ::testing::Values(UnquotableCase{"Quote", u"D:\\Me\"dia", false},
+                                           UnquotableCase{"Tab", u"D:\\Me\tdia", false},
+                                           UnquotableCase{"LineFeed", u"D:\\Me\ndia", false},
+                                           UnquotableCase{"Delete",
+                                                          u"D:\\Me\x7f"
+                                                          u"dia",
+                                                          false},
+                                           UnquotableCase{"C1Control",
+                                                          u"D:\\Me\x85"
+                                                          u"dia",
+                                                          false},
+                                           UnquotableCase{"BlanksAndAccents",
+                                                          u"D:\\M\u00e9dia Files (x86)", true},
+                                           UnquotableCase{"Percent", u"D:\\100%", true}),
+                         testing::CaseName());
 
 struct PassThroughCase {
   const char* name;

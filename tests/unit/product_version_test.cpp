@@ -63,7 +63,7 @@ class FileProductVersion : public ::testing::Test {
   std::string Read() {
     VersionText version;
     EXPECT_EQ(GetFileProductVersion(system, kLauncher, version), 1);
-    EXPECT_EQ(system.liveVersionLibraries, 0);
+    EXPECT_EQ(system.OpenCount(FakeBootSystem::kVersionLibrary), 0);
     return Narrow(version.View());
   }
 
@@ -125,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(
         MissingCase{"LargerThanTheBlock", [](auto& r, auto&) { r.size = 10001; }},
         MissingCase{"ReadFails", [](auto& r, auto&) { r.readFails = true; }},
         MissingCase{"LibraryMissing",
-                    [](auto&, FakeBootSystem& s) { s.versionLibraryLoads = false; }},
+                    [](auto&, FakeBootSystem& s) { s.Fail("LoadVersionLibrary"); }},
         MissingCase{"NoTranslationTable", [](auto& r, auto&) { r.translations.reset(); }},
         MissingCase{"TableShorterThanAnEntry",
                     [](auto& r, auto&) { r.translations = std::vector<std::uint16_t>{0x0409}; }},

@@ -51,7 +51,8 @@ class RunStackbootTest : public ::testing::Test {
   int Run(const char16_t* tail = u"") {
     log.OpenLogFile();
     const int exitCode = RunStackboot(system, log, tail);
-    EXPECT_EQ(system.liveAllocations, 0) << "the parameter buffer must be freed";
+    EXPECT_EQ(system.OpenCount(FakeBootSystem::kHeapText), 0)
+        << "the parameter buffer must be freed";
     return exitCode;
   }
 
@@ -139,7 +140,7 @@ TEST_F(RunStackbootTest, UnsplittableCommandLineEndsTheRunSilently) {
 }
 
 TEST_F(RunStackbootTest, ParameterBufferAllocationFailureStartsNothing) {
-  system.allocationSucceeds = false;
+  system.Fail("AllocateText");
   EXPECT_EQ(Run(), 14);
   EXPECT_TRUE(system.started.empty());
   EXPECT_EQ(system.DebugMessages().back(), "CheckProductInstalled finished.")
@@ -195,10 +196,17 @@ TEST_F(RunStackbootTest, LongestProgramFolderIsNeverCut) {
   EXPECT_EQ(messages.back().size(), 254u) << "the _strFileName line is cut to 254 characters";
 }
 
-TEST_F(RunStackbootTest, UnknownProgramFolderStillNamesTheLauncher) {
-  system.programFolder.reset();
-  Run();
-  EXPECT_EQ(system.started.at(0).applicationName, u"\\win864.exe");
+TEST_F(RunStackbootTest, UnknownProgramFolderStartsNothingAndExitsWithItsError) {
+  // A cut module path: a launcher "beside" it, or at the root of the current drive, is not ours.
+  system.programFolderError = 122;
+  system.processes.reset();
+  EXPECT_EQ(Run(u"/x"), 122);
+  EXPECT_TRUE(system.started.empty());
+  const auto messages = system.DebugMessages();
+  ASSERT_GE(messages.size(), 3u);
+  EXPECT_EQ(
+      std::vector<std::string>(messages.end() - 3, messages.end()),
+      (std::vector<std::string>{"_strFileName  /x ", " /x ", "CreateProcess failed (122)\n"}));
 }
 
 }  // namespace

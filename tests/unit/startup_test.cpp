@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include "diagnostic_log.h"
@@ -14,15 +15,28 @@ namespace {
 testing::FakeBootSystem g_system;
 DiagnosticLog g_log(g_system);
 
+bool g_closedAtExit = false;
+
 void CloseLogAtExit() {
   g_log.CloseLogFile();
-  // Runs after every test has ended: a log that was not closed here fails the process.
-  if (g_system.logOpen) std::_Exit(3);
+  g_closedAtExit = true;
 }
+
+// Registered before the log's opening, so it runs after the log's exit routine (exit routines
+// run in reverse order): a log that was not closed by then fails the process, whatever the tests
+// reported.
+void CheckLogClosedAtExit() {
+  if (!g_closedAtExit || g_system.LogOpen()) {
+    std::fputs("the log was not closed by the exit processing\n", stderr);
+    std::_Exit(3);
+  }
+}
+const bool g_checkRegistered = std::atexit(CheckLogClosedAtExit) == 0;
 
 const bool g_logOpened = OpenLogAtStartup(g_log, CloseLogAtExit);
 
 TEST(Startup, LogIsOpenBeforeTheEntryRuns) {
+  ASSERT_TRUE(g_checkRegistered);
   EXPECT_TRUE(g_logOpened);
   EXPECT_TRUE(g_log.HasFile());
   EXPECT_EQ(g_system.journal, (std::vector<std::string>{"GetCommonProgramFilesFolder",
