@@ -9,7 +9,7 @@ cd "$repo_root"
 mapfile -t sources < <(git ls-files '*.cpp' '*.h')
 clang-format --dry-run --Werror "${sources[@]}"
 
-mapfile -t native_sources < <(git ls-files 'bootstrapper/core/*.cpp' 'tests/unit/*.cpp')
+mapfile -t native_sources < <(git ls-files 'bootstrapper/core/*.cpp' 'radioctl/core/*.cpp' 'tests/unit/*.cpp')
 printf '%s\n' "${native_sources[@]}" | xargs -P "$(nproc)" -n 4 clang-tidy --quiet -p build/native
 
 # clang-tidy reads a MinGW build's flags; it needs the cross compiler's C++ and Windows include
@@ -28,9 +28,13 @@ tidy_mingw() {
 }
 mapfile -t win32_sources < <(git ls-files 'bootstrapper/win32/*.cpp')
 tidy_mingw i686-w64-mingw32 build/win-i686 "${win32_sources[@]}"
+mapfile -t radio_win32_sources < <(git ls-files 'radioctl/win32/*.cpp')
+if ((${#radio_win32_sources[@]})); then
+  tidy_mingw x86_64-w64-mingw32 build/win-x64 "${radio_win32_sources[@]}"
+fi
 mapfile -t tool_sources < <(git ls-files 'tools/*.cpp')
 tidy_mingw x86_64-w64-mingw32 build/win-x64 "${tool_sources[@]}"
 
 cppcheck --quiet --error-exitcode=1 --enable=warning,performance,portability --std=c++20 \
-  --inline-suppr --suppress=missingIncludeSystem -I bootstrapper/core \
-  bootstrapper tools
+  --inline-suppr --suppress=missingIncludeSystem -I bootstrapper/core -I radioctl/core \
+  bootstrapper radioctl tools

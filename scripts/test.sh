@@ -20,6 +20,7 @@ step "fuzzing the parameter builders"
 scripts/run-fuzzers.sh
 step "footprint of the shipping binaries"
 scripts/check-footprint.sh build/win-i686/bootstrapper/stackboot.exe
+scripts/check-radiogate.sh build/win-x64/radioctl/win32/radiogate.dll
 step "formatting, clang-tidy, cppcheck"
 scripts/check-code.sh
 step "Windows tests under Wine"

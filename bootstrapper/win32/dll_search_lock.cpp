@@ -37,6 +37,6 @@ void NTAPI LockDllSearch(PVOID, DWORD reason, PVOID) {
 // The runtime's TLS directory calls every callback between .CRT$XLA and .CRT$XLZ in section
 // order; .CRT$XLB comes before the runtime's own.
 extern "C" {
-__attribute__((section(".CRT$XLB"), used)) const PIMAGE_TLS_CALLBACK g_lockDllSearch =
-    LockDllSearch;
+__attribute__((section(".CRT$XLB"),
+               used)) void(NTAPI* const g_lockDllSearch)(PVOID, DWORD, PVOID) = LockDllSearch;
 }

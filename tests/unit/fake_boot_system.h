@@ -497,7 +497,7 @@ class FakeBootSystem : public BootSystem {
   }
 
   [[noreturn]] static void Unstated(const char* what) {
-    std::fprintf(stderr, "simulated system: no answer stated for %s\n", what);
+    static_cast<void>(std::fprintf(stderr, "simulated system: no answer stated for %s\n", what));
     std::abort();
   }
   // Delivers a stated text; one that cannot be delivered whole is a fault of the test.

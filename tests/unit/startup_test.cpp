@@ -27,7 +27,7 @@ void CloseLogAtExit() {
 // reported.
 void CheckLogClosedAtExit() {
   if (!g_closedAtExit || g_system.LogOpen()) {
-    std::fputs("the log was not closed by the exit processing\n", stderr);
+    static_cast<void>(std::fputs("the log was not closed by the exit processing\n", stderr));
     std::_Exit(3);
   }
 }

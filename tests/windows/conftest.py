@@ -19,6 +19,24 @@ BUILD_ROOT = pathlib.Path(os.environ.get("VANTREL_BUILD_ROOT", REPO / "build"))
 WINE64 = "/usr/lib/wine/wine64"
 
 
+# What Wine itself prints when it cannot start a process at all (its loader or its server
+# failing), as opposed to anything the program under test does. Only such a failure is run again.
+WINE_START_FAILURE = re.compile(
+    rb"^(wine: (failed to (start|open|load) |could not load ntdll\.so)|could not exec the wine "
+    rb"loader|wine client error:)", re.MULTILINE)
+
+
+class WineStartFailure(Exception):
+    """Wine failed to start a process; the test may be run once more (see run-windows-tests.sh)."""
+
+
+def check_wine_started(stderr):
+    match = WINE_START_FAILURE.search(stderr)
+    if match:
+        line = stderr[match.start():].split(b"\n", 1)[0].decode("latin-1")
+        raise WineStartFailure(line)
+
+
 class Wine:
     def __init__(self):
         if "WINEPREFIX" not in os.environ:
@@ -52,8 +70,24 @@ class Wine:
                                        input=input, stdout=out, stderr=err)
             out.seek(0)
             err.seek(0)
-            return subprocess.CompletedProcess(command, completed.returncode, out.read(),
-                                               err.read())
+            stderr = err.read()
+            check_wine_started(stderr)
+            return subprocess.CompletedProcess(command, completed.returncode, out.read(), stderr)
+
+    def run_for_exit_code(self, command_line, folder, *, env=None, timeout=180):
+        """Runs a Windows command line through a batch file and returns its whole 32-bit exit
+        code (Wine hands Linux only the low byte); the code is read as unsigned."""
+        folder = pathlib.Path(folder)
+        batch = folder / "run-for-exit-code.bat"
+        code_file = folder / "exit-code.txt"
+        code_file.unlink(missing_ok=True)
+        batch.write_bytes(
+            f"@{command_line}\r\n@echo %ERRORLEVEL% > {self.to_windows(code_file)}\r\n"
+            .encode("latin-1"))
+        result = self.run(["cmd", "/c", self.to_windows(batch)], env=env, timeout=timeout,
+                          cwd=folder)
+        assert code_file.exists(), result.stderr[-2000:]
+        return int(code_file.read_text().strip()) & 0xFFFFFFFF, result
 
     def popen(self, args, *, env=None, **kwargs):
         merged = dict(self.env)

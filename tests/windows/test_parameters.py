@@ -137,18 +137,38 @@ def test_launching_program_in_a_drive_root_keeps_the_backslash(make_package, dri
         f'{package.windows_folder}\\win864.exe  /v"VTRLAUNCHDIR=\\"M:\\\\""']
 
 
-def test_thirty_two_bit_program_names_its_launching_program(make_package, log_file, win_i686,
-                                                           tmp_path):
-    # The 32-bit program walks the real process list to its parent; reading a 32-bit process's
-    # module path is what qemu cannot do here, so the text falls back to the tail and a blank.
+@pytest.mark.parametrize("bitness", ["win-i686", "win-x64"])
+def test_thirty_two_bit_program_names_its_launching_program(make_package, log_file, tmp_path,
+                                                           bitness):
+    # The shipping 32-bit program, started by a launching program of either bitness: a 32-bit
+    # process cannot read a 64-bit one's modules (nor, under qemu, a 32-bit one's), so the folder
+    # comes from the image name that the kernel keeps for every process.
+    from conftest import BUILD_ROOT
     package = make_package()
-    launcher = tmp_path / "run_child.exe"
-    shutil.copy(win_i686 / "tools" / "run_child.exe", launcher)
+    folder = tmp_path / "Media Menu"
+    folder.mkdir()
+    launcher = folder / "run_child.exe"
+    shutil.copy(BUILD_ROOT / bitness / "tools" / "run_child.exe", launcher)
     result = package.run_from([launcher, package.wine.to_windows(package.program), "/q"],
                               env={"WINEDEBUG": "-all,warn+seh"})
     assert result.returncode == 0
     assert 'OutputDebugStringA "run_child.exe"' in result.stderr.decode("latin-1")
+    parameters = f'/q /v"VTRLAUNCHDIR=\\"{package.wine.to_windows(folder)}\\""'
+    setup = f"{package.windows_folder}\\win864.exe {parameters}"
+    assert package.launcher_command_lines() == [setup + " /s /v/qn"]
     after_gate = len(RUN_START) + len(NOT_REGISTERED)
-    assert messages(log_file)[after_gate:after_gate + 2] == ["PathFile not Exists", "lpCmdLine :/q"]
-    assert package.launcher_command_lines()[0].startswith(
-        f"{package.windows_folder}\\win864.exe /q ")
+    assert messages(log_file)[after_gate:] == [
+        "PathFile not Exists", "lpCmdLine :/q", f"outCommandLine :{parameters}",
+        f"_strFileName {setup}", setup + " /s /v/qn"]
+
+
+def test_relative_answer_file_is_read_from_the_current_folder(make_package, log_file):
+    # Run from the package folder with a bare file name, as an administrator would type it.
+    package = make_package()
+    write_ini(package.folder / "answers.ini", WORKED_EXAMPLE_INI)
+    result = package.run("answers.ini", cwd=package.folder)
+    assert result.returncode == 0
+    assert package.launcher_command_lines() == [
+        f"{package.windows_folder}\\win864.exe {WORKED_EXAMPLE_TEXT}"]
+    assert "PathFileExists, lpCmdLine is answers.ini" in messages(log_file), \
+        "the log keeps the tail as received"
