@@ -5,13 +5,22 @@
 # the old registration, removes it with msiexec and starts the launcher, which installs the new
 # package. Prints the registration before and after, the diagnostic log of the run, the command
 # line the launcher received and the exit code. Extra arguments replace the answer file as
-# stackboot's command line (e.g. /q).
+# stackboot's command line (e.g. /q). stackboot.exe is the signed one of the release folder
+# (build/release/<version>/); the setup launcher and the packages are test builds.
 set -euo pipefail
 repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo_root"
 
 scripts/install-deps.sh
-scripts/build.sh win-i686 win-x64
+scripts/build.sh win-x64
+# The release is assembled again only when something it is made of changed since: a whole
+# release costs a build from scratch, and the test command has just made one.
+release="$repo_root/build/release/$(scripts/project-version.sh)"
+if [ ! -f "$release/stackboot.exe" ] ||
+  [ -n "$(find bootstrapper radioctl cmake CMakeLists.txt CMakePresets.json scripts/release*.sh \
+    scripts/release-files -newer "$release/stackboot.exe" -print -quit)" ]; then
+  scripts/release.sh
+fi
 
 demo="$repo_root/build/demo"
 export WINEPREFIX="$demo/wineprefix"
@@ -32,7 +41,7 @@ show_registration() {
 
 # The package folder as it ships: the bootstrapper, the launcher with its package, an answer file.
 package="$demo/package"
-cp build/win-i686/bootstrapper/stackboot.exe "$package/"
+cp "$release/stackboot.exe" "$package/"
 cp build/win-x64/tools/setup_launcher_2_2_0_35.exe "$package/win864.exe"
 cp "$packages/demo_stack_2_2_0_35.msi" "$package/stack.msi"
 printf '%s\r\n' '[CommonInfo]' 'SilenceInstall=1' 'LANG=1033' \

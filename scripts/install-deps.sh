@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev
   clang-format clang-tidy cppcheck
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
-  wine wine64 wine32:i386 msitools wixl qemu-user-static
+  wine wine64 wine32:i386 msitools wixl qemu-user-static osslsigncode openssl
   python3-pytest python3-pytest-rerunfailures xvfb x11-utils xdotool imagemagick
 )
 

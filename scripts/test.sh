@@ -23,6 +23,9 @@ scripts/check-footprint.sh build/win-i686/bootstrapper/stackboot.exe
 scripts/check-radiogate.sh build/win-x64/radioctl/win32/radiogate.dll
 step "formatting, clang-tidy, cppcheck"
 scripts/check-code.sh
+step "release: built from scratch, checked, signed and verified, rebuilt and compared"
+scripts/release.sh
+scripts/check-reproducible.sh
 step "Windows tests under Wine"
 scripts/run-windows-tests.sh -q
 step "all tests passed"
