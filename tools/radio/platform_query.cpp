@@ -4,26 +4,11 @@
 #include <setupapi.h>
 
 #include "../tool_support.h"
+#include "device_set.h"
 #include "radio_interfaces.h"
 
 namespace vantrel::radio {
 namespace {
-
-class DeviceSet {
- public:
-  explicit DeviceSet(HDEVINFO set) : set_(set) {}
-  ~DeviceSet() {
-    if (IsValid()) SetupDiDestroyDeviceInfoList(set_);
-  }
-  DeviceSet(const DeviceSet&) = delete;
-  DeviceSet& operator=(const DeviceSet&) = delete;
-
-  HDEVINFO Get() const { return set_; }
-  bool IsValid() const { return set_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HDEVINFO set_;
-};
 
 class VirtualBuffer {
  public:

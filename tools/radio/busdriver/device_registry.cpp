@@ -7,10 +7,13 @@
 #include <string_view>
 
 #include "../../tool_support.h"
+#include "../device_set.h"
 #include "../radio_interfaces.h"
 
 namespace vantrel::busdriver {
 namespace {
+
+using radio::DeviceSet;
 
 using tools::Decimal;
 using tools::WriteStderr;
@@ -37,22 +40,6 @@ constexpr SwitchName kSwitches[] = {
     {L"fail-query", L"FailQuery"},
     {L"query-without-byte", L"QueryWithoutByte"},
     {L"answer-byte", L"AnswerByte"},
-};
-
-class DeviceSet {
- public:
-  explicit DeviceSet(HDEVINFO set) : set_(set) {}
-  ~DeviceSet() {
-    if (IsValid()) SetupDiDestroyDeviceInfoList(set_);
-  }
-  DeviceSet(const DeviceSet&) = delete;
-  DeviceSet& operator=(const DeviceSet&) = delete;
-
-  HDEVINFO Get() const { return set_; }
-  bool IsValid() const { return set_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HDEVINFO set_;
 };
 
 class RegistryKey {
