@@ -1,10 +1,12 @@
 #!/usr/bin/python3
-"""Reads the facts of a PE image that the footprint checks assert, and prints them as JSON.
+"""Reads the facts of a PE image that the footprint checks and the release tests assert, and
+prints them as JSON.
 
     pe_facts.py <image>
 
 Only the standard library: headers, DLL characteristics, the base-relocation and TLS
-directories (with the TLS callbacks), imported DLLs, exports and the embedded manifest.
+directories (with the TLS callbacks), imported DLLs, exports, resources, the embedded manifest
+and the version resource's texts.
 """
 import json
 import struct
@@ -22,6 +24,8 @@ class Image:
         self.machine, sections, _, _, _, optional_size, self.characteristics = struct.unpack_from(
             "<HHIIIHH", data, pe + 4)
         optional = pe + 24
+        # Where the DLL characteristics stand in the file, the same in PE32 and PE32+.
+        self.dll_characteristics_offset = optional + 70
         self.magic = struct.unpack_from("<H", data, optional)[0]
         self.pe32plus = self.magic == 0x20B
         if self.pe32plus:
@@ -47,6 +51,13 @@ class Image:
                     return None
                 return rawptr + rva - va
         return None
+
+    def section_file_offset(self, name):
+        """Where a section's raw data begins in the file."""
+        for section_name, _, _, rawptr, _ in self.sections:
+            if section_name == name:
+                return rawptr
+        raise ValueError(f"no section {name}")
 
     def directory(self, index):
         return self.directories[index] if index < len(self.directories) else (0, 0)
@@ -84,7 +95,8 @@ class Image:
             name_rva = struct.unpack_from("<I", self.data, self.offset(name_table) + 4 * i)[0]
             index = struct.unpack_from("<H", self.data, self.offset(ordinal_table) + 2 * i)[0]
             entries.append({"name": self.cstring(name_rva), "ordinal": base + index})
-        return {"module": self.cstring(name), "functions": functions, "named": entries}
+        return {"module": self.cstring(name), "base": base, "functions": functions,
+                "named": entries}
 
     def tls_callbacks(self):
         rva, size = self.directory(9)
@@ -104,29 +116,74 @@ class Image:
                 slot += field
         return callbacks
 
-    def manifest(self):
+    def resources(self):
+        """{(type, id): bytes} of every resource, the first language of each."""
         rva, size = self.directory(2)
         if not rva:
-            return None
-        base = self.offset(rva)
+            return {}
+        root = self.offset(rva)
 
-        def walk(at, depth):
-            named, ids = struct.unpack_from("<HH", self.data, at + 12)
+        def entries(directory):
+            named, ids = struct.unpack_from("<HH", self.data, directory + 12)
             for i in range(named + ids):
-                ident, target = struct.unpack_from("<II", self.data, at + 16 + 8 * i)
-                if depth == 0 and ident != 24:  # RT_MANIFEST
-                    continue
-                if target & 0x80000000:
-                    found = walk(base + (target & 0x7FFFFFFF), depth + 1)
-                    if found is not None:
-                        return found
-                else:
-                    data_rva, data_size = struct.unpack_from("<II", self.data, base + target)
-                    start = self.offset(data_rva)
-                    return self.data[start:start + data_size].decode("utf-8")
-            return None
+                yield struct.unpack_from("<II", self.data, directory + 16 + 8 * i)
 
-        return walk(base, 0)
+        found = {}
+        for kind, types in entries(root):
+            for ident, languages in entries(root + (types & 0x7FFFFFFF)):
+                _, leaf = next(entries(root + (languages & 0x7FFFFFFF)))
+                data_rva, data_size = struct.unpack_from("<II", self.data, root + leaf)
+                start = self.offset(data_rva)
+                found[(kind, ident)] = self.data[start:start + data_size]
+        return found
+
+    def manifest(self):
+        for (kind, _), data in sorted(self.resources().items()):
+            if kind == RT_MANIFEST:
+                return data.decode("utf-8")
+        return None
+
+    def version_strings(self):
+        """The texts of the version resource's string tables, by key (later tables win)."""
+        block = next((data for (kind, _), data in sorted(self.resources().items())
+                      if kind == RT_VERSION), None)
+        if block is None:
+            return None
+        strings = {}
+        _walk_version_nodes(block, 0, len(block), strings)
+        return strings
+
+
+RT_VERSION = 16
+RT_MANIFEST = 24
+
+
+def _align(position):
+    return (position + 3) & ~3
+
+
+def _read_text(block, position):
+    end = position
+    while block[end:end + 2] != b"\0\0":
+        end += 2
+    return block[position:end].decode("utf-16-le"), end + 2
+
+
+def _walk_version_nodes(block, start, end, strings):
+    # Every node: length, value length, type, key, padding, value, children.
+    while start < end:
+        length, value_length, kind = struct.unpack_from("<HHH", block, start)
+        if length == 0:
+            break
+        key, after_key = _read_text(block, start + 6)
+        value_start = _align(after_key)
+        if kind == 1 and value_length:
+            strings[key] = _read_text(block, value_start)[0]
+            children = _align(value_start + value_length * 2)
+        else:
+            children = _align(value_start + value_length)
+        _walk_version_nodes(block, children, start + length, strings)
+        start = _align(start + length)
 
 
 def facts(path):
@@ -146,6 +203,7 @@ def facts(path):
         "imports": image.imports(),
         "exports": image.exports(),
         "manifest": image.manifest(),
+        "version_strings": image.version_strings(),
     }
 
 

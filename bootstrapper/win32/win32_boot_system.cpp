@@ -30,6 +30,13 @@ Function FindFunction(HMODULE module, const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
+// Why a folder query that wrote `length` units gave no folder: the system's error, or a path that
+// did not fit (and may have been cut).
+DWORD FolderError(DWORD length) {
+  const DWORD error = length == 0 ? GetLastError() : ERROR_INSUFFICIENT_BUFFER;
+  return error != ERROR_SUCCESS ? error : ERROR_INSUFFICIENT_BUFFER;
+}
+
 bool CopyProcessEntry(const PROCESSENTRY32W& record, ProcessEntry& entry) {
   entry.processId = record.th32ProcessID;
   entry.parentProcessId = record.th32ParentProcessID;
@@ -167,9 +174,8 @@ std::uint32_t Win32BootSystem::GetProgramFolder(char16_t* folder, std::size_t ca
   const DWORD length = GetModuleFileNameW(nullptr, Wide(folder), size);
   // A path that filled the buffer may have been cut: a launcher beside a cut path is not ours.
   if (length == 0 || length >= size) {
-    const DWORD error = length == 0 ? GetLastError() : ERROR_INSUFFICIENT_BUFFER;
     folder[0] = u'\0';
-    return error != ERROR_SUCCESS ? error : ERROR_INSUFFICIENT_BUFFER;
+    return FolderError(length);
   }
   PathRemoveFileSpecW(Wide(folder));
   return ERROR_SUCCESS;
@@ -365,9 +371,8 @@ std::uint32_t Win32BootSystem::GetSystemFolder(char16_t* folder, std::size_t cap
   const UINT size = capacity > UINT_MAX ? UINT_MAX : static_cast<UINT>(capacity);
   const UINT length = GetSystemDirectoryW(Wide(folder), size);
   if (length == 0 || length >= size) {
-    const DWORD error = length == 0 ? GetLastError() : ERROR_INSUFFICIENT_BUFFER;
     folder[0] = u'\0';
-    return error != ERROR_SUCCESS ? error : ERROR_INSUFFICIENT_BUFFER;
+    return FolderError(length);
   }
   return ERROR_SUCCESS;
 }

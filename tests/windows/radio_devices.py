@@ -15,16 +15,20 @@ import uuid
 import pytest
 
 INSTANCE_PREFIX = "ROOT\\VANTREL_TEST\\"
+# What `radio exports` prints for a library with exactly the two exports at their ordinals.
+EXPORTS_LISTING = [
+    "Module: radiogate.dll",
+    "Export 1: BluetoothEnableRadio",
+    "Export 2: IsBluetoothRadioEnabled",
+    "Ordinal 1 is BluetoothEnableRadio: yes.",
+    "Ordinal 2 is IsBluetoothRadioEnabled: yes.",
+]
 OTHER_MAKER = "Northwind Radio Works"
 
 
 def library_path(win_x64):
     """The radio library of the build; the test fails (never skips) without it."""
-    for candidate in (win_x64 / "radioctl" / "radiogate.dll",
-                      win_x64 / "radioctl" / "win32" / "radiogate.dll"):
-        if candidate.is_file():
-            return candidate
-    pytest.fail(f"radiogate.dll is missing under {win_x64 / 'radioctl'}: build the win-x64 preset")
+    return tool_path(win_x64 / "radioctl" / "win32" / "radiogate.dll")
 
 
 def tool_path(path):

@@ -13,6 +13,10 @@ from conftest import LOG_WINDOWS, debugger_lines
 # DLLs that system DLLs load by bare name while stackboot runs (seen with WINEDEBUG=+loaddll),
 # and the two that stackboot loads itself.
 LOADED_AT_RUN_TIME = ["bcrypt.dll", "crypt32.dll", "rsaenh.dll", "psapi.dll", "version.dll"]
+# Wine's own user32 imports version.dll (Windows' does not), so Wine resolves it while loading the
+# program's imports, before any code of the program runs, and names the package folder's copy;
+# it then runs its builtin code, not the planted file, which the marker shows.
+RESOLVED_BEFORE_THE_PROGRAM_RUNS = {"version.dll"}
 
 
 def test_dlls_planted_beside_the_program_are_never_loaded(make_package, log_file, win_i686):
@@ -22,10 +26,17 @@ def test_dlls_planted_beside_the_program_are_never_loaded(make_package, log_file
     result = package.run("/q", env={"WINEDEBUG": "-all,+loaddll"}, cwd=package.folder)
     assert result.returncode == 0
     trace = result.stderr.decode("latin-1").lower()
+
+    def from_package(name):
+        # The trace writes paths C-escaped: each backslash doubled.
+        return (package.windows_folder.lower() + "\\" + name).replace("\\", "\\\\")
+
+    assert from_package("stackboot.exe") in trace, "the trace shows loads from the package folder"
     for name in LOADED_AT_RUN_TIME:
         assert not (package.folder / (name + ".loaded")).exists(), name
         assert f'\\\\{name}" at' in trace, f"{name} was not loaded at all: the plant proves nothing"
-        assert f'{package.windows_folder.lower()}\\\\{name}'.replace("\\", "\\\\") not in trace
+        if name not in RESOLVED_BEFORE_THE_PROGRAM_RUNS:
+            assert from_package(name) not in trace, name
     assert len(package.launcher_command_lines()) == 1
 
 
